@@ -1,0 +1,126 @@
+// Client library of the one-time-password (OTP) authentication service.
+//
+// A host creates an OTPCLI object, configures it once with init() and calls one
+// request per action. Every request returns S_OK or E_FAIL and leaves a
+// four-character result code and a message in the object, read back with
+// getErrorCode() and getErrorMesg(). Text arguments are NUL-terminated UTF-16
+// strings; text results are newly allocated strings that the caller frees with
+// SysFreeString().
+#ifndef OTPCLI_OTPCLI_H
+#define OTPCLI_OTPCLI_H
+
+#include <cstdint>
+
+#if defined(_WIN32)
+#include <oleauto.h>
+#include <windows.h>
+#if defined(OTPCLI_BUILDING)
+#define OTPCLI_API __declspec(dllexport)
+#else
+#define OTPCLI_API __declspec(dllimport)
+#endif
+#define OTPCLI_C_API
+#else
+#define OTPCLI_API __attribute__((visibility("default")))
+#define OTPCLI_C_API __attribute__((visibility("default")))
+
+// Status of every operation: negative on failure. long is 64 bits on this
+// platform, so the status is a fixed 32-bit type.
+typedef std::int32_t HRESULT;
+
+#ifndef S_OK
+#define S_OK ((HRESULT)0)
+#endif
+#ifndef E_POINTER
+#define E_POINTER ((HRESULT)0x80004003L)
+#endif
+#ifndef E_INVALIDARG
+#define E_INVALIDARG ((HRESULT)0x80070057L)
+#endif
+#ifndef E_FAIL
+#define E_FAIL ((HRESULT)0x80004005L)
+#endif
+
+// Returned strings: UTF-16 code units, a 32-bit byte count stored before the
+// first unit and a zero unit after the last.
+typedef unsigned short OLECHAR;
+typedef OLECHAR* BSTR;
+
+extern "C" {
+// A new string of len units copied from text (or zero-filled when text is
+// null); null when the allocation fails.
+OTPCLI_C_API BSTR SysAllocStringLen(const OLECHAR* text, unsigned int len);
+// Frees a string made by SysAllocStringLen; a null string is ignored.
+OTPCLI_C_API void SysFreeString(BSTR text);
+// Length of the string in units; 0 for a null string.
+OTPCLI_C_API unsigned int SysStringLen(BSTR text);
+}
+#endif
+
+class OTPCLI_API OTPCLI {
+public:
+    // Authentication levels a caller passes to reqAuth().
+    static const int AUTH_LEVEL_1;
+    static const int AUTH_LEVEL_2;
+
+    OTPCLI();
+    OTPCLI(const OTPCLI& other);
+    OTPCLI& operator=(const OTPCLI& other);
+    virtual ~OTPCLI();
+
+    // Stores the service port, then the site identifier and the key material
+    // (each at most 32 bytes once converted to code page 949). A null text gives
+    // E_POINTER and a longer one E_INVALIDARG; what was stored before stays.
+    HRESULT init(int port, const unsigned short* siteId, const unsigned short* keyMaterial);
+
+    HRESULT getErrorCode(unsigned short** code);
+    HRESULT getErrorMesg(unsigned short** mesg);
+    // Host name of the server that took the last successful connection.
+    HRESULT getHost(unsigned short** host);
+    HRESULT getPort(int* port);
+    // Connect time limit, in one-second waits.
+    HRESULT setConnectTimeout(int timeout);
+    HRESULT getConnectTimeout(int* timeout);
+
+    // The 40-character lower-case SHA-1 hex text of a string: the identity text
+    // that the requests derive from a resident registration number.
+    HRESULT hashValue(const unsigned short* text, unsigned short** hash);
+
+    // Requests to the service. identityForm 0: userId is a resident registration
+    // number; 1: userId is the 40-character text from hashValue(); any other
+    // value: userId is hashed without the number check.
+    HRESULT reqIssue(const unsigned short* userId, const unsigned short* codeText,
+                     const unsigned short* valueText);
+    HRESULT reqReissue(const unsigned short* userId, int identityForm,
+                       const unsigned short* codeText, const unsigned short* valueText);
+    HRESULT reqCheck(const unsigned short* userId, int identityForm,
+                     const unsigned short* codeText, const unsigned short* valueText);
+    HRESULT reqAddsvcCheck(const unsigned short* codeText, const unsigned short* valueText);
+    HRESULT reqAuth(const unsigned short* userId, int identityForm, int otpValue, int authLevel,
+                    const unsigned short* extraText);
+    HRESULT reqJoin(const unsigned short* userId, int identityForm);
+    HRESULT reqClose(const unsigned short* userId, int identityForm);
+    HRESULT reqInitAuthErr(const unsigned short* userId, int identityForm);
+
+    // Replaces the primary and backup host names (host name or dotted IPv4
+    // address) for the whole process and returns to the primary. A null name
+    // gives E_POINTER; an empty one or one over 255 bytes E_INVALIDARG.
+    static HRESULT setServerHosts(const unsigned short* primary, const unsigned short* backup);
+
+protected:
+    // Records the outcome of a request: the first four bytes of code and at most
+    // 256 bytes of mesg; a null text or a code under four bytes gives Z001.
+    void setError(const char* code, const char* mesg);
+    // True when id is a 13-character resident registration number whose check
+    // digit fits.
+    bool checkUserId(const char* id);
+
+    char errorCode[5];
+    char errorMesg[257];
+    std::int32_t connectTimeout;
+    std::int32_t port;
+    char siteId[33];
+    char keyMaterial[33];
+};
+
+#endif  // OTPCLI_OTPCLI_H

@@ -1,0 +1,37 @@
+// A UTF-16 argument converted to code page 949 for the length of one call.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string_view>
+
+#include "client/allocation.h"
+
+namespace otpcli {
+
+class AnsiText {
+public:
+    AnsiText() = default;
+    AnsiText(const AnsiText&) = delete;
+    AnsiText& operator=(const AnsiText&) = delete;
+
+    // Converts text (not null) into a buffer of 2n + 2 bytes: the inline room
+    // when it fits, else heap memory. False when that memory cannot be had; the
+    // text is then empty.
+    bool assign(const unsigned short* text) noexcept;
+
+    const char* c_str() const noexcept { return data_; }
+    std::size_t size() const noexcept { return size_; }
+    std::string_view view() const noexcept { return {data_, size_}; }
+
+    // Units that the inline room holds without heap memory.
+    static constexpr int kInlineUnits = 128;
+
+private:
+    std::array<char, 2 * kInlineUnits + 2> inline_{};
+    ByteBuffer heap_;
+    char* data_ = inline_.data();
+    std::size_t size_ = 0;
+};
+
+}  // namespace otpcli

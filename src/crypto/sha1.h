@@ -1,0 +1,36 @@
+// SHA-1 (FIPS 180) and lower-case hex text.
+#pragma once
+
+#include <cstdint>
+
+namespace otpcli {
+
+class Sha1 {
+public:
+    static constexpr int kDigestBytes = 20;
+
+    Sha1() { reset(); }
+    virtual ~Sha1() = default;
+
+    // Starts a new digest.
+    void reset() noexcept;
+    // Adds length bytes; nothing for a length of 0 or less.
+    void update(const unsigned char* bytes, int length) noexcept;
+    // Completes the digest into out (20 bytes). reset() before the next use.
+    void finish(unsigned char* out) noexcept;
+    // reset(), update(), finish(). bytes and out may be the same buffer.
+    void digest(const unsigned char* bytes, int length, unsigned char* out) noexcept;
+
+private:
+    std::uint32_t state_[5];
+    std::uint32_t bitCountLow_;
+    std::uint32_t bitCountHigh_;
+    unsigned char block_[64];
+    std::int32_t blockCount_;
+};
+
+// Writes 2 * count lower-case hex characters of bytes to out, high nibble
+// first; no terminator, nothing for a count of 0 or less.
+void toHex(const unsigned char* bytes, int count, char* out) noexcept;
+
+}  // namespace otpcli

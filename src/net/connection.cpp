@@ -1,0 +1,95 @@
+#include "net/connection.h"
+
+#include <cstring>
+
+#include "net/server_table.h"
+
+namespace otpcli {
+namespace {
+
+constexpr int kConnectWaitMillis = 1000;
+
+// Makes the socket blocking again after a connect; the result is not needed.
+int connected(Connection& conn) noexcept {
+    platform::setNonBlocking(conn.socket, false);
+    return 0;
+}
+
+std::uint16_t networkPort(int port) noexcept {
+    const auto host = static_cast<std::uint16_t>(port & 0xFFFF);
+    const unsigned char bytes[2] = {static_cast<unsigned char>(host >> 8),
+                                    static_cast<unsigned char>(host & 0xFF)};
+    std::uint16_t net = 0;
+    static_assert(sizeof net == sizeof bytes);
+    std::memcpy(&net, bytes, sizeof net);
+    return net;
+}
+
+}  // namespace
+
+int connectWithTimeout(Connection& conn, int connectTimeout) noexcept {
+    if (platform::setNonBlocking(conn.socket, true) != 0) {
+        return -1;
+    }
+    for (int waits = 0; waits < connectTimeout;) {
+        if (platform::connectSocket(conn.socket, conn.address, conn.port) == 0) {
+            return connected(conn);
+        }
+        const int error = platform::socketError();
+        if (platform::isAlreadyConnected(error)) {
+            return connected(conn);
+        }
+        if (!platform::isConnectUnderWay(error)) {
+            return -1;
+        }
+        platform::Readiness ready;
+        const int r = platform::waitSocket(conn.socket, true, true, kConnectWaitMillis, &ready);
+        if (r < 0) {
+            return -1;
+        }
+        if (r == 0) {
+            ++waits;
+            continue;
+        }
+        if (!ready.readable && !ready.writable) {
+            return -1;
+        }
+        int pending = 0;
+        if (platform::pendingSocketError(conn.socket, &pending) != 0) {
+            return -1;
+        }
+        if (pending != 0) {
+            platform::setSocketError(pending);
+            return -1;
+        }
+        return connected(conn);
+    }
+    platform::setSocketError(platform::kErrorTimedOut);
+    return -1;
+}
+
+int openConnection(Connection& conn, int port, int connectTimeout) noexcept {
+    conn.socket = platform::kNoSocket;
+    if (platform::startSockets() != 0) {
+        return -1;
+    }
+    conn.address = 0;
+    char host[kMaxHostNameBytes + 1];
+    const int i = chooseServer(host);
+    if (platform::resolveIPv4(host, &conn.address) != 0) {
+        return -1;
+    }
+    conn.port = networkPort(port);
+    conn.socket = platform::openStreamSocket();
+    if (conn.socket == platform::kNoSocket) {
+        return -1;
+    }
+    if (connectWithTimeout(conn, connectTimeout) != 0) {
+        recordConnectFailure(i);
+        return -1;
+    }
+    recordConnectSuccess(i);
+    return 0;
+}
+
+}  // namespace otpcli

@@ -1,0 +1,26 @@
+// One TCP connection to the service, made for one request.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/socket.h"
+
+namespace otpcli {
+
+struct Connection {
+    platform::Socket socket = platform::kNoSocket;
+    std::uint32_t address = 0;  // IPv4, network byte order
+    std::uint16_t port = 0;     // network byte order
+};
+
+// Chooses a server from the server table, resolves it and connects within
+// connectTimeout one-second waits. 0 with conn holding a connected, blocking
+// socket; -1 otherwise (the caller closes conn.socket either way).
+int openConnection(Connection& conn, int port, int connectTimeout) noexcept;
+
+// Non-blocking connect of conn.socket to conn's address, polled in one-second
+// waits at most connectTimeout times. 0 when connected (socket back in blocking
+// mode), -1 otherwise.
+int connectWithTimeout(Connection& conn, int connectTimeout) noexcept;
+
+}  // namespace otpcli

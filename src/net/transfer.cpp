@@ -1,0 +1,87 @@
+#include "net/transfer.h"
+
+#include <cstdint>
+
+namespace otpcli {
+namespace {
+
+// Result of one would-block call: false once maxRetries have come in a row
+// (the thread's socket error then says timed out), else after the pause.
+bool retryAfterWouldBlock(int& retries, int pauseMillis, int maxRetries) noexcept {
+    if (++retries == maxRetries) {
+        platform::setSocketError(platform::kErrorTimedOut);
+        return false;
+    }
+    sleepMillis(pauseMillis);
+    return true;
+}
+
+}  // namespace
+
+int recvAll(platform::Socket s, char* buffer, int length, int pauseMillis,
+            int maxRetries) noexcept {
+    if (platform::setNonBlocking(s, true) != 0) {
+        return -1;
+    }
+    platform::Readiness ready;
+    const int firstWaitMillis = (pauseMillis / 10) * 1000;
+    if (platform::waitSocket(s, true, false, firstWaitMillis, &ready) <= 0 || !ready.readable) {
+        return -1;
+    }
+    int pending = 0;
+    if (platform::pendingSocketError(s, &pending) != 0 || pending != 0) {
+        return -1;
+    }
+    int got = 0;
+    int retries = 0;
+    while (got < length) {
+        const int r = platform::recvSome(s, buffer + got, length - got);
+        if (r < 0) {
+            if (!platform::isWouldBlock(platform::socketError()) ||
+                !retryAfterWouldBlock(retries, pauseMillis, maxRetries)) {
+                return -1;
+            }
+        } else if (r == 0) {
+            return got;
+        } else {
+            got += r;
+            retries = 0;
+        }
+    }
+    return got;
+}
+
+int sendAll(platform::Socket s, const char* bytes, int length, int pauseMillis,
+            int maxRetries) noexcept {
+    int sent = 0;
+    int retries = 0;
+    while (sent < length) {
+        const int r = platform::sendSome(s, bytes + sent, length - sent);
+        if (r < 0) {
+            if (!platform::isWouldBlock(platform::socketError()) ||
+                !retryAfterWouldBlock(retries, pauseMillis, maxRetries)) {
+                return -1;
+            }
+        } else if (r == 0) {
+            return sent;
+        } else {
+            sent += r;
+            retries = 0;
+        }
+    }
+    return sent;
+}
+
+void sleepMillis(int ms) noexcept {
+    if (ms <= 0) {
+        return;
+    }
+    const std::int64_t start = platform::clockMicros();
+    std::int64_t elapsed = 0;
+    while (elapsed < ms) {
+        platform::waitMillis(static_cast<int>(ms - elapsed));
+        elapsed = (platform::clockMicros() - start) / 1000;
+    }
+}
+
+}  // namespace otpcli

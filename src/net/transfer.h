@@ -1,0 +1,23 @@
+// Exact-count transfers on a connected socket, with bounded retries.
+#pragma once
+
+#include "platform/socket.h"
+
+namespace otpcli {
+
+// Receives length bytes into buffer. Waits pauseMillis / 10 seconds for the
+// first data, then retries a would-block read after a pause of pauseMillis, up
+// to maxRetries in a row. length when all arrived, fewer when the peer closed
+// first, -1 on failure. Leaves the socket non-blocking.
+int recvAll(platform::Socket s, char* buffer, int length, int pauseMillis, int maxRetries) noexcept;
+
+// Sends length bytes, retrying a would-block send as recvAll does. length when
+// all went out, fewer when a send took nothing, -1 on failure.
+int sendAll(platform::Socket s, const char* bytes, int length, int pauseMillis,
+            int maxRetries) noexcept;
+
+// Pauses for at least ms milliseconds, measured on a clock that is never set
+// back; returns at once for ms <= 0.
+void sleepMillis(int ms) noexcept;
+
+}  // namespace otpcli

@@ -1,0 +1,158 @@
+#include <iconv.h>
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+
+#include "platform/codepage.h"
+
+namespace otpcli::platform {
+namespace {
+
+constexpr char16_t kReplacement = 0xFFFD;
+
+// One iconv descriptor per thread and direction, opened on first use: a
+// descriptor carries conversion state and must not be shared between threads.
+class Converter {
+public:
+    Converter(const char* to, const char* from) : handle_(iconv_open(to, from)) {}
+    ~Converter() {
+        if (valid()) {
+            iconv_close(handle_);
+        }
+    }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+
+    bool valid() const { return handle_ != reinterpret_cast<iconv_t>(-1); }
+
+    // Converts in to out; the number of output bytes, or -1 when the input is
+    // not convertible as a whole.
+    int convert(const char* in, std::size_t inLen, char* out, std::size_t outLen) {
+        if (!valid()) {
+            return -1;
+        }
+        iconv(handle_, nullptr, nullptr, nullptr, nullptr);
+        char* src = const_cast<char*>(in);
+        char* dst = out;
+        std::size_t left = outLen;
+        if (iconv(handle_, &src, &inLen, &dst, &left) == static_cast<std::size_t>(-1) ||
+            inLen != 0) {
+            return -1;
+        }
+        return static_cast<int>(outLen - left);
+    }
+
+private:
+    iconv_t handle_;
+};
+
+Converter& toAnsi() {
+    thread_local Converter converter("CP949", "UTF-32LE");
+    return converter;
+}
+
+Converter& fromAnsi() {
+    thread_local Converter converter("UTF-16LE", "CP949");
+    return converter;
+}
+
+// Writes the code page 949 bytes of one code point; returns how many (1 or 2).
+int encodeCodePoint(std::uint32_t cp, char* out) {
+    if (cp < 0x80) {
+        out[0] = static_cast<char>(cp);
+        return 1;
+    }
+    const std::array<char, 4> utf32{static_cast<char>(cp & 0xFF), static_cast<char>((cp >> 8) & 0xFF),
+                                    static_cast<char>((cp >> 16) & 0xFF), 0};
+    char bytes[4];
+    const int n = toAnsi().convert(utf32.data(), utf32.size(), bytes, sizeof bytes);
+    if (n < 1 || n > 2) {
+        out[0] = '?';
+        return 1;
+    }
+    std::memcpy(out, bytes, static_cast<std::size_t>(n));
+    return n;
+}
+
+// Decodes one character of code page 949 text at text[0]; stores it in *unit
+// and returns the number of bytes it takes. text[0] is not NUL.
+std::size_t decodeOne(const unsigned char* text, char16_t* unit) {
+    const unsigned char lead = text[0];
+    if (lead < 0x80) {
+        *unit = lead;
+        return 1;
+    }
+    const unsigned char trail = text[1];  // the terminator at worst
+    if (lead == 0x80 || lead == 0xFF || trail == 0) {
+        *unit = kReplacement;
+        return 1;
+    }
+    const char in[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+    unsigned char out[4];
+    if (fromAnsi().convert(in, 2, reinterpret_cast<char*>(out), sizeof out) == 2) {
+        *unit = static_cast<char16_t>(out[0] | (out[1] << 8));
+        return 2;
+    }
+    *unit = kReplacement;
+    // An ASCII byte after a bad lead byte is a character of its own.
+    return trail < 0x80 ? 1 : 2;
+}
+
+}  // namespace
+
+int wideLength(const unsigned short* text) noexcept {
+    int n = 0;
+    if (text != nullptr) {
+        while (text[n] != 0) {
+            ++n;
+        }
+    }
+    return n;
+}
+
+void wideToAnsi(const unsigned short* text, int n, char* out, std::size_t outSize) noexcept {
+    if (out == nullptr || outSize == 0) {
+        return;
+    }
+    out[0] = '\0';
+    if (text == nullptr || n < 0 || outSize < 2 * static_cast<std::size_t>(n) + 2) {
+        return;
+    }
+    std::size_t pos = 0;
+    for (int i = 0; i < n; ++i) {
+        const std::uint32_t unit = text[i];
+        std::uint32_t cp = unit;
+        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < n && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF) {
+            cp = 0x10000 + ((unit - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            ++i;
+        } else if (unit >= 0xD800 && unit <= 0xDFFF) {
+            out[pos++] = '?';
+            continue;
+        }
+        pos += static_cast<std::size_t>(encodeCodePoint(cp, out + pos));
+    }
+    out[pos] = '\0';
+}
+
+BSTR newStringFromAnsi(const char* ansi) noexcept {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(ansi != nullptr ? ansi : "");
+    unsigned int units = 0;
+    char16_t unit = 0;
+    for (std::size_t i = 0; bytes[i] != 0; i += decodeOne(bytes + i, &unit)) {
+        ++units;
+    }
+    BSTR result = SysAllocStringLen(nullptr, units);
+    if (result == nullptr) {
+        return nullptr;
+    }
+    std::size_t i = 0;
+    for (unsigned int k = 0; k < units; ++k) {
+        i += decodeOne(bytes + i, &unit);
+        result[k] = static_cast<unsigned short>(unit);
+    }
+    return result;
+}
+
+}  // namespace otpcli::platform

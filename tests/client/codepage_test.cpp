@@ -1,0 +1,60 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/codepage.h"
+#include "support/text.h"
+
+using otpcli::test::cp949;
+using otpcli::test::take;
+using otpcli::test::utf16;
+
+namespace {
+
+std::string toAnsi(const std::u16string& text) {
+    const int n = otpcli::platform::wideLength(reinterpret_cast<const unsigned short*>(text.c_str()));
+    std::vector<char> out(2 * static_cast<std::size_t>(n) + 2, 'X');
+    otpcli::platform::wideToAnsi(reinterpret_cast<const unsigned short*>(text.c_str()), n,
+                                 out.data(), out.size());
+    return out.data();
+}
+
+std::u16string fromAnsi(const std::string& bytes) {
+    return take(otpcli::platform::newStringFromAnsi(bytes.c_str()));
+}
+
+TEST(CodePage, WideToAnsi) {
+    EXPECT_EQ(toAnsi(u""), "");
+    EXPECT_EQ(toAnsi(u"plain ASCII 123"), "plain ASCII 123");
+    EXPECT_EQ(toAnsi(utf16("한국어 텍스트")), cp949("한국어 텍스트"));
+    // Characters code page 949 lacks become '?'.
+    EXPECT_EQ(toAnsi(utf16("aกb")), "a?b");
+    EXPECT_EQ(toAnsi(utf16("x😀y")), "x?y");
+    // Unpaired surrogates, high and low, alone and at the end.
+    EXPECT_EQ(toAnsi(std::u16string{u'a', 0xD800, u'b'}), "a?b");
+    EXPECT_EQ(toAnsi(std::u16string{u'a', 0xDC00, u'b'}), "a?b");
+    EXPECT_EQ(toAnsi(std::u16string{u'a', 0xD83D}), "a?");
+}
+
+TEST(CodePage, WideToAnsiWorstCaseFitsTheBuffer) {
+    const std::u16string korean = utf16("가가가가가");
+    EXPECT_EQ(toAnsi(korean).size(), 10u);
+}
+
+TEST(CodePage, AnsiToWide) {
+    EXPECT_EQ(fromAnsi(""), u"");
+    EXPECT_EQ(fromAnsi("abc"), u"abc");
+    EXPECT_EQ(fromAnsi(cp949("서버에 접속할 수 없습니다.")), utf16("서버에 접속할 수 없습니다."));
+    // A double-byte character cut in two at the end.
+    std::string cut = cp949("가나");
+    cut.pop_back();
+    EXPECT_EQ(fromAnsi(cut), utf16("가") + u"\uFFFD");
+    // Bytes the code page does not define.
+    EXPECT_EQ(fromAnsi("\x80"), u"\uFFFD");
+    EXPECT_EQ(fromAnsi("a\xff" "b"), u"a\uFFFDb");
+    // An undefined pair whose second byte is ASCII keeps that byte.
+    EXPECT_EQ(fromAnsi("\xc9" "A"), u"\uFFFDA");
+}
+
+}  // namespace

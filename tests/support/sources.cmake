@@ -1,0 +1,2 @@
+target_sources(otpcli_testsupport PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/text.cpp)
