@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Builds everything with the default preset and runs the whole test suite.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh build test
+cmake --preset default >/dev/null
+cmake --build --preset default
+ctest --preset default

@@ -1,0 +1,62 @@
+// Authentication of a one-time password.
+#include <array>
+
+#include <otpcli/otpcli.h>
+
+#include "requests/arguments.h"
+#include "requests/identity.h"
+#include "requests/put_digits.h"
+#include "requests/sealed_request.h"
+
+namespace {
+
+constexpr int kOtpDigits = 7;
+constexpr int kOtpLimit = 10'000'000;
+constexpr int kAuthLevelOffset = otpcli::kOwnFieldsOffset;
+constexpr int kExtraTextOffset = kAuthLevelOffset + 1;
+constexpr int kExtraTextBytes = 20;
+
+}  // namespace
+
+HRESULT OTPCLI::reqAuth(const unsigned short* userId, int identityForm, int otpValue,
+                        int authLevel, const unsigned short* extraText) {
+    using namespace otpcli;
+    const RequestConfig config{siteId, keyMaterial, port, connectTimeout};
+    Outcome out;
+    [&] {
+        if (userId == nullptr) {
+            return out.set(kNullArgument);
+        }
+        // A negative value has no seven-digit form either.
+        if (otpValue >= kOtpLimit || otpValue < 0) {
+            return out.set(kBadOtpValue);
+        }
+        AnsiText id;
+        if (!convertArgument(id, userId, out)) {
+            return;
+        }
+        if (identityForm == kIdentityFormNumber && !checkUserId(id.c_str())) {
+            return out.set(kBadResidentNumber);
+        }
+        AnsiText extra;
+        if (extraText != nullptr && !convertArgument(extra, extraText, out)) {
+            return;
+        }
+        // The identity text followed by the OTP digits, sealed together.
+        std::array<char, kIdentityTextBytes + kOtpDigits> plain{};
+        if (!makeIdentityText(id, identityForm, std::span(plain).first<kIdentityTextBytes>())) {
+            return out.set(kBadIdentityText);
+        }
+        putDigits(otpValue, kOtpDigits, plain.data(), kIdentityTextBytes);
+        runSealedRequest(
+            config, kAuth, bytesOf(plain),
+            [&](char* frame) {
+                // The level is sent as its last decimal digit, unchecked.
+                putDigits(authLevel, 1, frame, kAuthLevelOffset);
+                writeText(frame, kExtraTextOffset, kExtraTextBytes, extra.view());
+            },
+            out);
+    }();
+    setError(out.code, out.mesg);
+    return out.status;
+}

@@ -1,0 +1,94 @@
+// Issue and reissue of an OTP.
+#include <otpcli/otpcli.h>
+
+#include "requests/arguments.h"
+#include "requests/birth_data.h"
+#include "requests/identity.h"
+#include "requests/put_digits.h"
+#include "requests/sealed_request.h"
+
+namespace {
+
+constexpr int kBirthDataOffset = otpcli::kOwnFieldsOffset;
+constexpr int kIssuePairOffset = kBirthDataOffset + 9;
+constexpr int kReissuePairOffset = otpcli::kOwnFieldsOffset;
+
+}  // namespace
+
+HRESULT OTPCLI::reqIssue(const unsigned short* userId, const unsigned short* codeText,
+                         const unsigned short* valueText) {
+    using namespace otpcli;
+    const RequestConfig config{siteId, keyMaterial, port, connectTimeout};
+    Outcome out;
+    [&] {
+        if (userId == nullptr || codeText == nullptr || valueText == nullptr) {
+            return out.set(kNullArgument);
+        }
+        AnsiText id;
+        if (!convertArgument(id, userId, out)) {
+            return;
+        }
+        if (!checkUserId(id.c_str())) {
+            return out.set(kBadResidentNumber);
+        }
+        AnsiText code;
+        AnsiText value;
+        if (!convertArgument(code, codeText, out) || !convertArgument(value, valueText, out)) {
+            return;
+        }
+        BirthData birth{};
+        if (!deriveBirthData(id.c_str(), birth)) {
+            return out.set(kBadBirthCode);
+        }
+        IdentityText identity;
+        hashIdentity(id, identity);
+        runSealedRequest(
+            config, kIssue, bytesOf(identity),
+            [&](char* frame) {
+                putDigits(birth.birthYear, 4, frame, kBirthDataOffset);
+                putDigits(birth.birthMonth, 2, frame, kBirthDataOffset + 4);
+                putDigits(birth.birthDay, 2, frame, kBirthDataOffset + 6);
+                frame[kBirthDataOffset + 8] = birth.sexLetter;
+                writeCodeValuePair(frame, kIssuePairOffset, code.view(), value.view());
+            },
+            out);
+    }();
+    setError(out.code, out.mesg);
+    return out.status;
+}
+
+HRESULT OTPCLI::reqReissue(const unsigned short* userId, int identityForm,
+                           const unsigned short* codeText, const unsigned short* valueText) {
+    using namespace otpcli;
+    const RequestConfig config{siteId, keyMaterial, port, connectTimeout};
+    Outcome out;
+    [&] {
+        if (userId == nullptr || codeText == nullptr || valueText == nullptr) {
+            return out.set(kNullArgument);
+        }
+        AnsiText id;
+        if (!convertArgument(id, userId, out)) {
+            return;
+        }
+        if (identityForm == kIdentityFormNumber && !checkUserId(id.c_str())) {
+            return out.set(kBadResidentNumber);
+        }
+        AnsiText code;
+        AnsiText value;
+        if (!convertArgument(code, codeText, out) || !convertArgument(value, valueText, out)) {
+            return;
+        }
+        IdentityText identity;
+        if (!makeIdentityText(id, identityForm, identity)) {
+            return out.set(kBadIdentityText);
+        }
+        runSealedRequest(
+            config, kReissue, bytesOf(identity),
+            [&](char* frame) {
+                writeCodeValuePair(frame, kReissuePairOffset, code.view(), value.view());
+            },
+            out);
+    }();
+    setError(out.code, out.mesg);
+    return out.status;
+}
