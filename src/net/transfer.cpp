@@ -20,11 +20,20 @@ bool retryAfterWouldBlock(int& retries, int pauseMillis, int maxRetries) noexcep
 
 int recvAll(platform::Socket s, char* buffer, int length, int pauseMillis,
             int maxRetries) noexcept {
+    return recvAll(s, buffer, length, pauseMillis, maxRetries, INT64_MAX);
+}
+
+int recvAll(platform::Socket s, char* buffer, int length, int pauseMillis, int maxRetries,
+            std::int64_t deadlineMicros) noexcept {
     if (platform::setNonBlocking(s, true) != 0) {
         return -1;
     }
     platform::Readiness ready;
-    const int firstWaitMillis = (pauseMillis / 10) * 1000;
+    int firstWaitMillis = (pauseMillis / 10) * 1000;
+    const std::int64_t leftMicros = deadlineMicros - platform::clockMicros();
+    if (leftMicros < static_cast<std::int64_t>(firstWaitMillis) * 1000) {
+        firstWaitMillis = leftMicros <= 0 ? 0 : static_cast<int>((leftMicros + 999) / 1000);
+    }
     if (platform::waitSocket(s, true, false, firstWaitMillis, &ready) <= 0 || !ready.readable) {
         return -1;
     }
@@ -37,8 +46,14 @@ int recvAll(platform::Socket s, char* buffer, int length, int pauseMillis,
     while (got < length) {
         const int r = platform::recvSome(s, buffer + got, length - got);
         if (r < 0) {
-            if (!platform::isWouldBlock(platform::socketError()) ||
-                !retryAfterWouldBlock(retries, pauseMillis, maxRetries)) {
+            if (!platform::isWouldBlock(platform::socketError())) {
+                return -1;
+            }
+            if (platform::clockMicros() >= deadlineMicros) {
+                platform::setSocketError(platform::kErrorTimedOut);
+                return -1;
+            }
+            if (!retryAfterWouldBlock(retries, pauseMillis, maxRetries)) {
                 return -1;
             }
         } else if (r == 0) {

@@ -1,5 +1,7 @@
 #include "requests/exchange.h"
 
+#include <atomic>
+#include <cstdint>
 #include <cstring>
 
 #include "net/connection.h"
@@ -30,9 +32,17 @@ private:
     Connection& conn_;
 };
 
+std::atomic<int> replyDeadline{kReplyDeadlineMillis};
+
 bool isSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 }  // namespace
+
+int replyDeadlineMillis() noexcept { return replyDeadline.load(std::memory_order_relaxed); }
+
+void setReplyDeadlineMillis(int millis) noexcept {
+    replyDeadline.store(millis, std::memory_order_relaxed);
+}
 
 int parseReplyLength(const char* digits) noexcept {
     const char* p = digits;
@@ -66,8 +76,10 @@ void exchange(const RequestConfig& config, ByteBuffer frame, int frameLength,
         return;
     }
     std::memset(buffer, 0, capacity);
-    if (recvAll(conn.socket, buffer, kLengthFieldBytes, kTransferPauseMillis,
-                kTransferMaxRetries) != kLengthFieldBytes) {
+    const std::int64_t deadline =
+        platform::clockMicros() + static_cast<std::int64_t>(replyDeadlineMillis()) * 1000;
+    if (recvAll(conn.socket, buffer, kLengthFieldBytes, kTransferPauseMillis, kTransferMaxRetries,
+                deadline) != kLengthFieldBytes) {
         out.set(kTransferFailed);
         return;
     }
@@ -88,8 +100,8 @@ void exchange(const RequestConfig& config, ByteBuffer frame, int frameLength,
         buffer = reinterpret_cast<char*>(frame.get());
         std::memset(buffer, 0, capacity);
     }
-    if (recvAll(conn.socket, buffer, bodyLength, kTransferPauseMillis, kTransferMaxRetries) !=
-        bodyLength) {
+    if (recvAll(conn.socket, buffer, bodyLength, kTransferPauseMillis, kTransferMaxRetries,
+                deadline) != bodyLength) {
         out.set(kTransferFailed);
         return;
     }
