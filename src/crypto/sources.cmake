@@ -1,0 +1,4 @@
+target_sources(otpcli_core PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/hex.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/sha1.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/wipe.cpp)
