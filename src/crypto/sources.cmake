@@ -1,4 +1,5 @@
 target_sources(otpcli_core PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/hash_value.cpp
     ${CMAKE_CURRENT_LIST_DIR}/hex.cpp
     ${CMAKE_CURRENT_LIST_DIR}/seal.cpp
     ${CMAKE_CURRENT_LIST_DIR}/seed.cpp
