@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <csignal>
 #include <string>
 #include <vector>
@@ -162,6 +163,14 @@ TEST_F(Transfer, OneRetryAllowedEndsAtTheFirstWouldBlockWithoutPausing) {
     EXPECT_EQ(recvAll(socket(), buffer, 5, 900, 1), -1);
     EXPECT_EQ(platform::socketError(), platform::kErrorTimedOut);
     EXPECT_LT(millisSince(start), 500);
+}
+
+TEST_F(Transfer, HugePauseStillWaitsForData) {
+    LoopbackServer server({Script().pause(200ms).send("hello").readToEnd()});
+    connectTo(server);
+    char buffer[5] = {};
+    EXPECT_EQ(recvAll(socket(), buffer, 5, INT_MAX, 100), 5);
+    EXPECT_EQ(std::string(buffer, 5), "hello");
 }
 
 TEST_F(Transfer, ZeroLengthSendCallsNothing) {
