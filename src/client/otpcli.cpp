@@ -45,11 +45,9 @@ HRESULT returnString(const char* ansi, unsigned short** out) {
 
 }  // namespace
 
-OTPCLI::OTPCLI()
-    : errorCode{}, errorMesg{}, connectTimeout(5), port(0), siteId{}, keyMaterial{} {}
+OTPCLI::OTPCLI() : errorCode{}, errorMesg{}, connectTimeout(5), port(0), siteId{}, keyMaterial{} {}
 
-OTPCLI::OTPCLI(const OTPCLI& other)
-    : connectTimeout(other.connectTimeout), port(other.port) {
+OTPCLI::OTPCLI(const OTPCLI& other) : connectTimeout(other.connectTimeout), port(other.port) {
     std::memcpy(errorCode, other.errorCode, sizeof errorCode);
     std::memcpy(errorMesg, other.errorMesg, sizeof errorMesg);
     std::memcpy(siteId, other.siteId, sizeof siteId);
@@ -80,9 +78,13 @@ HRESULT OTPCLI::init(int newPort, const unsigned short* newSiteId,
     return storeConfigText(newKeyMaterial, keyMaterial);
 }
 
-HRESULT OTPCLI::getErrorCode(unsigned short** code) { return returnString(errorCode, code); }
+HRESULT OTPCLI::getErrorCode(unsigned short** code) {
+    return returnString(errorCode, code);
+}
 
-HRESULT OTPCLI::getErrorMesg(unsigned short** mesg) { return returnString(errorMesg, mesg); }
+HRESULT OTPCLI::getErrorMesg(unsigned short** mesg) {
+    return returnString(errorMesg, mesg);
+}
 
 HRESULT OTPCLI::getHost(unsigned short** host) {
     if (host == nullptr) {

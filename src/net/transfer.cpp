@@ -1,9 +1,22 @@
 #include "net/transfer.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdint>
 
 namespace otpcli {
 namespace {
+
+// The first wait of a receive: pauseMillis / 10 whole seconds, in milliseconds,
+// cut to what is left before the deadline and held within what one wait takes.
+int firstWaitMillis(int pauseMillis, std::int64_t deadlineMicros) noexcept {
+    std::int64_t millis = static_cast<std::int64_t>(pauseMillis / 10) * 1000;
+    if (deadlineMicros != INT64_MAX) {
+        const std::int64_t left = deadlineMicros - platform::clockMicros();
+        millis = std::min(millis, left <= 0 ? 0 : (left + 999) / 1000);
+    }
+    return static_cast<int>(std::clamp<std::int64_t>(millis, 0, INT_MAX));
+}
 
 // Result of one would-block call: false once maxRetries have come in a row
 // (the thread's socket error then says timed out), else after the pause.
@@ -29,12 +42,9 @@ int recvAll(platform::Socket s, char* buffer, int length, int pauseMillis, int m
         return -1;
     }
     platform::Readiness ready;
-    int firstWaitMillis = (pauseMillis / 10) * 1000;
-    const std::int64_t leftMicros = deadlineMicros - platform::clockMicros();
-    if (leftMicros < static_cast<std::int64_t>(firstWaitMillis) * 1000) {
-        firstWaitMillis = leftMicros <= 0 ? 0 : static_cast<int>((leftMicros + 999) / 1000);
-    }
-    if (platform::waitSocket(s, true, false, firstWaitMillis, &ready) <= 0 || !ready.readable) {
+    if (platform::waitSocket(s, true, false, firstWaitMillis(pauseMillis, deadlineMicros),
+                             &ready) <= 0 ||
+        !ready.readable) {
         return -1;
     }
     int pending = 0;

@@ -17,7 +17,7 @@ constexpr char kSuccessCode[] = "0000";
 
 // Closes the request's socket on every path out.
 class SocketGuard {
-public:
+  public:
     explicit SocketGuard(Connection& conn) : conn_(conn) {}
     ~SocketGuard() { close(); }
     SocketGuard(const SocketGuard&) = delete;
@@ -28,17 +28,21 @@ public:
         conn_.socket = platform::kNoSocket;
     }
 
-private:
+  private:
     Connection& conn_;
 };
 
 std::atomic<int> replyDeadline{kReplyDeadlineMillis};
 
-bool isSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool isSpace(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
 }  // namespace
 
-int replyDeadlineMillis() noexcept { return replyDeadline.load(std::memory_order_relaxed); }
+int replyDeadlineMillis() noexcept {
+    return replyDeadline.load(std::memory_order_relaxed);
+}
 
 void setReplyDeadlineMillis(int millis) noexcept {
     replyDeadline.store(millis, std::memory_order_relaxed);
@@ -60,8 +64,8 @@ int parseReplyLength(const char* digits) noexcept {
     return negative ? -value : value;
 }
 
-void exchange(const RequestConfig& config, ByteBuffer frame, int frameLength,
-              const Result& success, Outcome& out) noexcept {
+void exchange(const RequestConfig& config, ByteBuffer frame, int frameLength, const Result& success,
+              Outcome& out) noexcept {
     Connection conn;
     SocketGuard guard(conn);
     if (openConnection(conn, config.port, config.connectTimeout) != 0) {

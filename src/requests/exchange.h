@@ -25,8 +25,8 @@ void setReplyDeadlineMillis(int millis) noexcept;
 // success (with that result's message) when the service answers "0000", else to
 // the service's code and message or the local failure. Releases the buffer and
 // closes the socket on every path.
-void exchange(const RequestConfig& config, ByteBuffer frame, int frameLength,
-              const Result& success, Outcome& out) noexcept;
+void exchange(const RequestConfig& config, ByteBuffer frame, int frameLength, const Result& success,
+              Outcome& out) noexcept;
 
 // The reply length announced by the five length bytes, read as atoi does:
 // leading white space, an optional sign, then digits up to the first non-digit.

@@ -1,6 +1,5 @@
 // The shared exchange: replies turned into the error state, local failures,
 // and resources released on every path.
-#include <dirent.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -11,22 +10,12 @@
 #include "client/allocation.h"
 #include "client/messages.h"
 #include "requests/request_fixture.h"
+#include "support/descriptors.h"
 
 namespace otpcli::test {
 namespace {
 
 const std::u16string kNumber = u"8505031234565";
-
-int openDescriptors() {
-    int count = 0;
-    if (DIR* dir = opendir("/proc/self/fd")) {
-        while (readdir(dir) != nullptr) {
-            ++count;
-        }
-        closedir(dir);
-    }
-    return count;
-}
 
 std::string body(const std::string& code, const std::string& mesg) {
     return RecordingService::reply(code, mesg).substr(5);
@@ -83,8 +72,7 @@ TEST_F(Exchange, SuccessGivesTheOperationsOwnMessage) {
     const Case cases[] = {
         {"issue", [](Client& c) { return c.reqIssue(w(kNumber), w(u"C"), w(u"V")); }, ""},
         {"reissue", [](Client& c) { return c.reqReissue(w(kNumber), 0, w(u"C"), w(u"V")); }, ""},
-        {"check", [](Client& c) { return c.reqCheck(w(kNumber), 0, w(u"C"), w(u"V")); },
-         available},
+        {"check", [](Client& c) { return c.reqCheck(w(kNumber), 0, w(u"C"), w(u"V")); }, available},
         {"addsvc", [](Client& c) { return c.reqAddsvcCheck(w(u"C"), w(u"V")); }, available},
         {"auth", [](Client& c) { return c.reqAuth(w(kNumber), 0, 1, 1, nullptr); }, ""},
         {"join", [](Client& c) { return c.reqJoin(w(kNumber), 0); }, ""},
@@ -164,7 +152,7 @@ TEST_F(Exchange, FailedAllocationsGiveA001) {
 }
 
 TEST_F(Exchange, NoDescriptorIsLeftOpen) {
-    const int before = openDescriptors();
+    const int before = openDescriptorCount();
     const std::string replies[] = {
         RecordingService::reply("0000", ""),
         RecordingService::reply("E400", "refused"),
@@ -180,7 +168,7 @@ TEST_F(Exchange, NoDescriptorIsLeftOpen) {
     failAllocationAt(3);
     client.reqJoin(w(kNumber), 0);
     failAllocationAt(0);
-    EXPECT_EQ(openDescriptors(), before);
+    EXPECT_EQ(openDescriptorCount(), before);
 }
 
 }  // namespace

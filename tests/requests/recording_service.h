@@ -11,7 +11,7 @@
 namespace otpcli::test {
 
 class RecordingService {
-public:
+  public:
     // Listens on address with an ephemeral port.
     explicit RecordingService(const char* address = "127.0.0.1");
     ~RecordingService();
@@ -29,7 +29,7 @@ public:
     std::vector<std::string> frames() const;
     int connections() const { return connections_.load(); }
 
-private:
+  private:
     void serve();
     void handle(int client);
 
