@@ -89,6 +89,12 @@ int main(int argc, char** argv) {
         return rc == 0 ? 0 : kUsageError;
     }
 
+    asio::error_code badAddress;
+    const asio::ip::address address = asio::ip::make_address(options.listen, badAddress);
+    if (badAddress) {
+        std::cerr << "otpd: --listen: '" << options.listen << "' is not an IP address\n";
+        return kUsageError;
+    }
     otpd::SiteRegistry sites;
     if (!loadSites(options, sites)) {
         return kUsageError;
@@ -111,8 +117,7 @@ int main(int argc, char** argv) {
 
     try {
         asio::io_context io;
-        const asio::ip::tcp::endpoint endpoint(asio::ip::make_address(options.listen),
-                                               static_cast<unsigned short>(options.port));
+        const asio::ip::tcp::endpoint endpoint(address, static_cast<unsigned short>(options.port));
         const otpd::ServerLimits limits{
             std::chrono::milliseconds(static_cast<long>(options.deadline * 1000)),
             options.maxConnections};
