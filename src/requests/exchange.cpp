@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <cstring>
 
 #include "net/connection.h"
 #include "net/transfer.h"
@@ -10,10 +9,6 @@
 
 namespace otpcli {
 namespace {
-
-constexpr int kReplyCodeOffset = 40;
-constexpr int kReplyMessageOffset = 47;
-constexpr char kSuccessCode[] = "0000";
 
 // Closes the request's socket on every path out.
 class SocketGuard {
@@ -32,11 +27,23 @@ class SocketGuard {
     Connection& conn_;
 };
 
-std::atomic<int> replyDeadline{kReplyDeadlineMillis};
+// The reply's bytes from the request's socket, all before one deadline.
+class SocketReplySource final : public ReplySource {
+  public:
+    SocketReplySource(platform::Socket s, std::int64_t deadlineMicros)
+        : socket_(s), deadlineMicros_(deadlineMicros) {}
 
-bool isSpace(char c) {
-    return c == ' ' || (c >= '\t' && c <= '\r');
-}
+    int receive(char* buffer, int length) noexcept override {
+        return recvAll(socket_, buffer, length, kTransferPauseMillis, kTransferMaxRetries,
+                       deadlineMicros_);
+    }
+
+  private:
+    platform::Socket socket_;
+    std::int64_t deadlineMicros_;
+};
+
+std::atomic<int> replyDeadline{kReplyDeadlineMillis};
 
 }  // namespace
 
@@ -48,22 +55,6 @@ void setReplyDeadlineMillis(int millis) noexcept {
     replyDeadline.store(millis, std::memory_order_relaxed);
 }
 
-int parseReplyLength(const char* digits) noexcept {
-    const char* p = digits;
-    while (isSpace(*p)) {
-        ++p;
-    }
-    const bool negative = *p == '-';
-    if (*p == '-' || *p == '+') {
-        ++p;
-    }
-    int value = 0;
-    for (int i = 0; i < kLengthFieldBytes && *p >= '0' && *p <= '9'; ++i, ++p) {
-        value = value * 10 + (*p - '0');
-    }
-    return negative ? -value : value;
-}
-
 void exchange(const RequestConfig& config, ByteBuffer frame, int frameLength, const Result& success,
               Outcome& out) noexcept {
     Connection conn;
@@ -72,52 +63,19 @@ void exchange(const RequestConfig& config, ByteBuffer frame, int frameLength, co
         out.set(kCannotConnect);
         return;
     }
-    auto* buffer = reinterpret_cast<char*>(frame.get());
-    std::size_t capacity = static_cast<std::size_t>(frameLength + kReplyRoom);
-    if (sendAll(conn.socket, buffer, frameLength, kTransferPauseMillis, kTransferMaxRetries) !=
-        frameLength) {
+    if (sendAll(conn.socket, reinterpret_cast<const char*>(frame.get()), frameLength,
+                kTransferPauseMillis, kTransferMaxRetries) != frameLength) {
         out.set(kTransferFailed);
         return;
     }
-    std::memset(buffer, 0, capacity);
-    const std::int64_t deadline =
-        platform::clockMicros() + static_cast<std::int64_t>(replyDeadlineMillis()) * 1000;
-    if (recvAll(conn.socket, buffer, kLengthFieldBytes, kTransferPauseMillis, kTransferMaxRetries,
-                deadline) != kLengthFieldBytes) {
-        out.set(kTransferFailed);
-        return;
-    }
-    const int bodyLength = parseReplyLength(buffer);
-    if (bodyLength < 0) {
-        out.set(kTransferFailed);
-        return;
-    }
-    // The buffer always keeps a NUL after the body.
-    if (capacity < static_cast<std::size_t>(bodyLength) + 1) {
-        frame.reset();
-        capacity = static_cast<std::size_t>(bodyLength) + 1;
-        frame = allocateBytes(capacity);
-        if (!frame) {
-            out.set(kOutOfMemory);
-            return;
-        }
-        buffer = reinterpret_cast<char*>(frame.get());
-        std::memset(buffer, 0, capacity);
-    }
-    if (recvAll(conn.socket, buffer, bodyLength, kTransferPauseMillis, kTransferMaxRetries,
-                deadline) != bodyLength) {
-        out.set(kTransferFailed);
+    SocketReplySource source(
+        conn.socket,
+        platform::clockMicros() + static_cast<std::int64_t>(replyDeadlineMillis()) * 1000);
+    if (!receiveReply(source, frame, static_cast<std::size_t>(frameLength + kReplyRoom), out)) {
         return;
     }
     guard.close();
-    if (std::memcmp(buffer + kReplyCodeOffset, kSuccessCode, 4) == 0) {
-        out.set(success, S_OK);
-        return;
-    }
-    // Short bodies: the zeroed buffer supplies the terminators, and a code of
-    // fewer than four bytes becomes Z001 in the error state.
-    out.setText(buffer + kReplyCodeOffset, buffer + kReplyMessageOffset);
-    out.status = E_FAIL;
+    interpretReply(reinterpret_cast<const char*>(frame.get()), success, out);
 }
 
 }  // namespace otpcli

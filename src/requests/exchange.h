@@ -4,6 +4,7 @@
 #include "client/allocation.h"
 #include "client/messages.h"
 #include "requests/outcome.h"
+#include "requests/reply_reader.h"
 
 namespace otpcli {
 
@@ -27,9 +28,5 @@ void setReplyDeadlineMillis(int millis) noexcept;
 // closes the socket on every path.
 void exchange(const RequestConfig& config, ByteBuffer frame, int frameLength, const Result& success,
               Outcome& out) noexcept;
-
-// The reply length announced by the five length bytes, read as atoi does:
-// leading white space, an optional sign, then digits up to the first non-digit.
-int parseReplyLength(const char* digits) noexcept;
 
 }  // namespace otpcli

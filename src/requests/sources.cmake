@@ -7,5 +7,6 @@ target_sources(otpcli_core PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/issue.cpp
     ${CMAKE_CURRENT_LIST_DIR}/membership.cpp
     ${CMAKE_CURRENT_LIST_DIR}/put_digits.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/reply_reader.cpp
     ${CMAKE_CURRENT_LIST_DIR}/sealed_request.cpp
     ${CMAKE_CURRENT_LIST_DIR}/service_check.cpp)
