@@ -21,7 +21,8 @@ rm -rf "$logs"
 mkdir -p "$logs"
 memcheck=(valgrind --tool=memcheck --error-exitcode=99 --leak-check=full
     --errors-for-leak-kinds=definite,indirect --show-leak-kinds=definite,indirect
-    --child-silent-after-fork=yes --num-callers=30 --suppressions=scripts/valgrind.supp)
+    --child-silent-after-fork=yes --num-callers=30 --fair-sched=yes
+    --suppressions=scripts/valgrind.supp)
 
 # name, then the command to run under memcheck.
 failed=()

@@ -3,6 +3,7 @@
 // bounded time, and the whole-reply deadline, not the per-byte retry budget,
 // ends a reply that keeps trickling in.
 #include <chrono>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -33,8 +34,6 @@ std::string reply(const std::string& code, std::size_t n) {
     std::snprintf(length, sizeof length, "%05zu", n);
     return length + body;
 }
-
-const std::string kIoError = kTransferFailed.mesg;
 
 struct Case {
     const char* name;
