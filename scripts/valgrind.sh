@@ -24,13 +24,14 @@ memcheck=(valgrind --tool=memcheck --error-exitcode=99 --leak-check=full
     --child-silent-after-fork=yes --num-callers=30 --fair-sched=yes
     --suppressions=scripts/valgrind.supp)
 
-# name, then the command to run under memcheck.
+# name, then the command to run under memcheck, for ten minutes at most.
 failed=()
 run() {
     local name="$1"
     shift
     local start=$SECONDS
-    if "${memcheck[@]}" --log-file="$logs/$name.memcheck" "$@" >"$logs/$name.out" 2>&1; then
+    if timeout --kill-after=10 600 "${memcheck[@]}" --log-file="$logs/$name.memcheck" "$@" \
+        >"$logs/$name.out" 2>&1; then
         echo "valgrind: $name passed in $((SECONDS - start)) s"
     else
         echo "valgrind: $name FAILED in $((SECONDS - start)) s (see $logs/$name.*)"
