@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstring>
 
+#include "crypto/big_endian.h"
 #include "crypto/sha1.h"
 #include "crypto/wipe.h"
 
@@ -11,18 +12,6 @@ namespace otpcli {
 namespace {
 
 constexpr int kBlockBytes = 16;
-
-inline std::uint32_t loadBigEndian(const unsigned char* p) noexcept {
-    return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) |
-           std::uint32_t{p[3]};
-}
-
-inline void storeBigEndian(std::uint32_t v, unsigned char* p) noexcept {
-    p[0] = static_cast<unsigned char>(v >> 24);
-    p[1] = static_cast<unsigned char>(v >> 16);
-    p[2] = static_cast<unsigned char>(v >> 8);
-    p[3] = static_cast<unsigned char>(v);
-}
 
 }  // namespace
 

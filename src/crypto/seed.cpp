@@ -1,5 +1,6 @@
 #include "crypto/seed.h"
 
+#include "crypto/big_endian.h"
 #include "crypto/wipe.h"
 
 namespace otpcli {
@@ -13,11 +14,6 @@ inline std::uint32_t g(std::uint32_t x) noexcept {
 // the top bit.
 inline std::uint32_t shiftRightSigned(std::uint32_t x, int bits) noexcept {
     return static_cast<std::uint32_t>(static_cast<std::int32_t>(x) >> bits);
-}
-
-inline std::uint32_t loadBigEndian(const unsigned char* p) noexcept {
-    return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) |
-           std::uint32_t{p[3]};
 }
 
 // XORs F(right, roundKey) into left.

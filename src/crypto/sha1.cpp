@@ -6,6 +6,7 @@
 #include <cstring>
 #include <utility>
 
+#include "crypto/big_endian.h"
 #include "crypto/wipe.h"
 
 namespace otpcli {
@@ -13,18 +14,6 @@ namespace {
 
 constexpr std::uint32_t kInitialState[5] = {0x67452301, 0xEFCDAB89, 0x98BADCFE, 0x10325476,
                                             0xC3D2E1F0};
-
-inline std::uint32_t loadBigEndian(const unsigned char* p) noexcept {
-    return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) |
-           std::uint32_t{p[3]};
-}
-
-inline void storeBigEndian(std::uint32_t v, unsigned char* p) noexcept {
-    p[0] = static_cast<unsigned char>(v >> 24);
-    p[1] = static_cast<unsigned char>(v >> 16);
-    p[2] = static_cast<unsigned char>(v >> 8);
-    p[3] = static_cast<unsigned char>(v);
-}
 
 // One of the 80 steps. The five working words stay in place and trade roles
 // from step to step, so a fully unrolled compression moves no words around.
