@@ -2,6 +2,7 @@
 // library. Exit status 0: the service answered "0000"; 1: the request failed;
 // 2: the command line was wrong.
 #include <CLI/CLI.hpp>
+#include <cstdlib>
 #include <functional>
 #include <iostream>
 #include <map>
@@ -270,7 +271,6 @@ int main(int argc, char** argv) {
     }
     try {
         const std::string name = app.get_subcommands().front()->get_name();
-        std::cout.flush();
         return name == "hash" ? runHash(args) : runRequest(name, args);
     } catch (const UsageError& e) {
         std::cerr << "otpcli: " << e.message << '\n';

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "crypto/big_endian.h"
+
 namespace otpd {
 namespace {
 
@@ -18,8 +20,8 @@ std::uint32_t g(std::uint32_t x) noexcept {
 
 // One round: F of the right half under round keys k0 and k1, XORed into the
 // left half.
-void round(std::uint32_t& l0, std::uint32_t& l1, std::uint32_t r0, std::uint32_t r1,
-           std::uint32_t k0, std::uint32_t k1) noexcept {
+void seedRound(std::uint32_t& l0, std::uint32_t& l1, std::uint32_t r0, std::uint32_t r1,
+               std::uint32_t k0, std::uint32_t k1) noexcept {
     std::uint32_t t0 = r0 ^ k0;
     std::uint32_t t1 = r1 ^ k1;
     t1 = g(t1 ^ t0);
@@ -28,18 +30,6 @@ void round(std::uint32_t& l0, std::uint32_t& l1, std::uint32_t r0, std::uint32_t
     t0 += t1;
     l0 ^= t0;
     l1 ^= t1;
-}
-
-std::uint32_t loadWord(const unsigned char* p) noexcept {
-    return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) |
-           std::uint32_t{p[3]};
-}
-
-void storeWord(std::uint32_t w, unsigned char* p) noexcept {
-    p[0] = static_cast<unsigned char>(w >> 24);
-    p[1] = static_cast<unsigned char>(w >> 16);
-    p[2] = static_cast<unsigned char>(w >> 8);
-    p[3] = static_cast<unsigned char>(w);
 }
 
 }  // namespace
@@ -52,7 +42,7 @@ void seedDecryptBlock(const otpcli::SeedRoundKeys& roundKeys, std::uint32_t* blo
     std::uint32_t r0 = block[2];
     std::uint32_t r1 = block[3];
     for (int i = 15; i >= 0; --i) {
-        round(l0, l1, r0, r1, roundKeys.words[2 * i], roundKeys.words[2 * i + 1]);
+        seedRound(l0, l1, r0, r1, roundKeys.words[2 * i], roundKeys.words[2 * i + 1]);
         if (i > 0) {
             std::swap(l0, r0);
             std::swap(l1, r1);
@@ -75,12 +65,12 @@ std::optional<std::vector<unsigned char>> seedCbcDecrypt(const otpcli::SeedRound
     for (std::size_t at = 0; at < sealed.size(); at += kBlockBytes) {
         std::uint32_t cipher[4];
         for (std::size_t w = 0; w < 4; ++w) {
-            cipher[w] = loadWord(&sealed[at + 4 * w]);
+            cipher[w] = otpcli::loadBigEndian(&sealed[at + 4 * w]);
         }
         std::uint32_t block[4] = {cipher[0], cipher[1], cipher[2], cipher[3]};
         seedDecryptBlock(roundKeys, block);
         for (std::size_t w = 0; w < 4; ++w) {
-            storeWord(block[w] ^ chain[w], &plain[at + 4 * w]);
+            otpcli::storeBigEndian(block[w] ^ chain[w], &plain[at + 4 * w]);
             chain[w] = cipher[w];
         }
     }
