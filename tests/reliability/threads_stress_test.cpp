@@ -25,7 +25,7 @@ namespace otpcli::test {
 namespace {
 
 constexpr int kThreads = 8;
-constexpr int kRequestsPerPhase = 60;  // per thread
+constexpr int kRequestsPerPhase = 150;  // per thread
 
 enum Server { kPrimaryServer = 0, kBackupServer = 1 };
 
