@@ -73,7 +73,7 @@ void exchange(const RequestConfig& config, ByteBuffer frame, int frameLength, co
         return;
     }
     auto* buffer = reinterpret_cast<char*>(frame.get());
-    std::size_t capacity = static_cast<std::size_t>(frameLength + kReplyRoom);
+    std::size_t capacity = static_cast<std::size_t>(frameLength) + kReplyRoom;
     if (sendAll(conn.socket, buffer, frameLength, kTransferPauseMillis, kTransferMaxRetries) !=
         frameLength) {
         out.set(kTransferFailed);
