@@ -8,7 +8,9 @@ files=$(git ls-files '*.cpp' '*.h' '*.hpp')
 clang-format --dry-run -Werror $files
 sources=$(git ls-files 'src/*.cpp' 'tools/*.cpp' | grep -v '_win32\.cpp$')
 status=0
-report=$(clang-tidy -p build/default --quiet --warnings-as-errors='*' $sources 2>&1) || status=$?
+report=$(printf '%s\n' $sources |
+    xargs -P "$(nproc)" -n 4 clang-tidy -p build/default --quiet --warnings-as-errors='*' 2>&1) ||
+    status=$?
 printf '%s\n' "$report" | grep -v 'warnings generated' || true
 [ "$status" -eq 0 ] || { echo "lint: clang-tidy found problems" >&2; exit 1; }
 echo "lint: clean"
