@@ -13,7 +13,8 @@ struct SealingKey {
     std::uint32_t iv[4];
 };
 
-// Size of the sealed form of length bytes: the next multiple of 16 above it.
+// Size of the sealed form of length bytes: the next multiple of 16 above it;
+// -1 when that is beyond INT_MAX.
 int sealedLength(int length) noexcept;
 
 // Derives the key from keyBytes hashed `iterations` times (at least once).
@@ -21,13 +22,15 @@ void deriveSealingKey(const unsigned char* keyBytes, int keyLength, int iteratio
                       SealingKey& key) noexcept;
 
 // Copies input to output, pads it and encrypts it in place in CBC mode; returns
-// the padded length. output holds sealedLength(length) bytes.
+// the padded length. output holds sealedLength(length) bytes. A negative length,
+// or one without a sealed length, gives -1 and writes nothing.
 int seedCbcEncrypt(const SeedRoundKeys& roundKeys, const std::uint32_t* iv,
                    const unsigned char* input, int length, unsigned char* output) noexcept;
 
 // Seals input under a key derived from keyBytes. Returns the sealed length, or
-// -1 with errno EINVAL (output untouched) for a null pointer or a length of 0 or
-// less. The derived key material is wiped before returning.
+// -1 with errno EINVAL (output untouched) for a null pointer, a length of 0 or
+// less, or an input too long for its sealed length to be an int. The derived key
+// material is wiped before returning.
 int seal(const unsigned char* keyBytes, int keyLength, int iterations,
          const unsigned char* input, int length, unsigned char* output) noexcept;
 

@@ -1,5 +1,6 @@
 target_sources(otpcli_core PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/auth.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/birth_data.cpp
     ${CMAKE_CURRENT_LIST_DIR}/exchange.cpp
     ${CMAKE_CURRENT_LIST_DIR}/frame.cpp
     ${CMAKE_CURRENT_LIST_DIR}/identity.cpp

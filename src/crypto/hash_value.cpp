@@ -1,0 +1,38 @@
+// OTPCLI::hashValue: the identity text of any string.
+#include <algorithm>
+#include <climits>
+#include <cstddef>
+
+#include <otpcli/otpcli.h>
+
+#include "client/ansi_text.h"
+#include "crypto/sha1.h"
+#include "platform/codepage.h"
+
+HRESULT OTPCLI::hashValue(const unsigned short* text, unsigned short** hash) {
+    if (text == nullptr || hash == nullptr) {
+        return E_POINTER;
+    }
+    otpcli::AnsiText ansi;
+    // Without memory for the converted text there is nothing to hash: an empty
+    // text would give a wrong identity.
+    if (!ansi.assign(text)) {
+        return E_FAIL;
+    }
+
+    otpcli::Sha1 sha1;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(ansi.c_str());
+    for (std::size_t left = ansi.size(); left > 0;) {
+        const std::size_t piece = std::min<std::size_t>(left, INT_MAX);
+        sha1.update(bytes, static_cast<int>(piece));
+        bytes += piece;
+        left -= piece;
+    }
+    unsigned char digest[otpcli::Sha1::kDigestBytes];
+    sha1.finish(digest);
+
+    char hex[2 * otpcli::Sha1::kDigestBytes + 1] = {};
+    otpcli::toHex(digest, sizeof digest, hex);
+    *hash = otpcli::platform::newStringFromAnsi(hex);
+    return S_OK;
+}
