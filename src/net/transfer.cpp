@@ -1,9 +1,18 @@
 #include "net/transfer.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdint>
 
 namespace otpcli {
 namespace {
+
+// The first wait of a receive: pauseMillis / 10 whole seconds, in milliseconds
+// held within what one wait takes.
+int firstWaitMillis(int pauseMillis) noexcept {
+    const std::int64_t millis = static_cast<std::int64_t>(pauseMillis / 10) * 1000;
+    return static_cast<int>(std::clamp<std::int64_t>(millis, 0, INT_MAX));
+}
 
 // Result of one would-block call: false once maxRetries have come in a row
 // (the thread's socket error then says timed out), else after the pause.
@@ -24,8 +33,8 @@ int recvAll(platform::Socket s, char* buffer, int length, int pauseMillis,
         return -1;
     }
     platform::Readiness ready;
-    const int firstWaitMillis = (pauseMillis / 10) * 1000;
-    if (platform::waitSocket(s, true, false, firstWaitMillis, &ready) <= 0 || !ready.readable) {
+    if (platform::waitSocket(s, true, false, firstWaitMillis(pauseMillis), &ready) <= 0 ||
+        !ready.readable) {
         return -1;
     }
     int pending = 0;

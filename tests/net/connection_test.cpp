@@ -1,0 +1,131 @@
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+
+#include <cerrno>
+#include <chrono>
+#include <string>
+#include <tuple>
+
+#include "net/connection.h"
+#include "net/server_table.h"
+#include "net_fixture.h"
+#include "platform/socket.h"
+#include "support/loopback_server.h"
+
+namespace otpcli::test {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+class OpenConnection : public NetTest {};
+
+TEST_F(OpenConnection, ResolvesAddressesAndNames) {
+    // The server listens and never accepts: connects complete in its backlog.
+    LoopbackServer server({}, kPrimary);
+    ASSERT_TRUE(server.listening());
+    const struct {
+        const char* host;
+        std::uint32_t address;  // host byte order
+    } cases[] = {
+        {"127.0.0.1", 0x7F000001},
+        {"localhost", 0x7F000001},
+        // Short dotted forms are addresses too.
+        {"127.1", 0x7F000001},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.host);
+        ASSERT_TRUE(replaceServerHosts(c.host, kBackup));
+        OwnedConnection conn;
+        ASSERT_EQ(conn.open(server.port(), 2), 0);
+        EXPECT_EQ(ntohl(conn.conn.address), c.address);
+        EXPECT_EQ(ntohs(conn.conn.port), server.port());
+        EXPECT_EQ(table(), std::make_tuple(0, 0, 0));
+    }
+}
+
+TEST_F(OpenConnection, PortKeepsItsLow16Bits) {
+    LoopbackServer server({}, kPrimary);
+    ASSERT_TRUE(server.listening());
+    OwnedConnection conn;
+    ASSERT_EQ(conn.open(server.port() + 0x10000 * 3, 2), 0);
+    EXPECT_EQ(ntohs(conn.conn.port), server.port());
+}
+
+TEST_F(OpenConnection, FailedLookupIsNeitherCountedNorFailedOver) {
+    // A backup that would take the connection, had the request moved there.
+    LoopbackServer backup({}, kBackup);
+    ASSERT_TRUE(backup.listening());
+    ASSERT_TRUE(replaceServerHosts("nonexistent.invalid", kBackup));
+    for (int attempt = 1; attempt <= kFailoverThreshold + 2; ++attempt) {
+        SCOPED_TRACE(attempt);
+        OwnedConnection conn;
+        platform::setSocketError(0);
+        EXPECT_EQ(conn.open(backup.port(), 1), -1);
+        EXPECT_EQ(platform::socketError(), platform::kErrorHostNotFound);
+        EXPECT_EQ(conn.socket(), platform::kNoSocket);
+        EXPECT_EQ(table(), std::make_tuple(0, 0, 0));
+    }
+}
+
+TEST_F(OpenConnection, NoWaitsAllowedTimesOutWithoutConnecting) {
+    LoopbackServer server({}, kPrimary);
+    ASSERT_TRUE(server.listening());
+    int failures = 0;
+    for (const int timeout : {0, -1, -1000}) {
+        SCOPED_TRACE(timeout);
+        OwnedConnection conn;
+        platform::failSocketCallAt(0);
+        EXPECT_EQ(conn.open(server.port(), timeout), -1);
+        EXPECT_EQ(platform::socketError(), platform::kErrorTimedOut);
+        // Only the socket was made: no connect, no wait.
+        EXPECT_EQ(platform::socketCallsCounted(), 1);
+        EXPECT_NE(conn.socket(), platform::kNoSocket);
+        EXPECT_EQ(table(), std::make_tuple(0, ++failures, 0));
+    }
+}
+
+TEST_F(OpenConnection, RefusedConnectCountsAsFailure) {
+    RefusingPort refused(kPrimary);
+    ASSERT_TRUE(refused.bound());
+    OwnedConnection conn;
+    const auto start = Clock::now();
+    EXPECT_EQ(conn.open(refused.port(), 5), -1);
+    EXPECT_EQ(platform::socketError(), ECONNREFUSED);
+    EXPECT_LT(millisSince(start), 1000);
+    EXPECT_EQ(table(), std::make_tuple(0, 1, 0));
+}
+
+TEST_F(OpenConnection, ConnectThatNeverCompletesTimesOutAfterItsWaits) {
+    StalledListener stalled(kPrimary);
+    ASSERT_TRUE(stalled.stalled());
+    OwnedConnection conn;
+    const auto start = Clock::now();
+    // Two waits: the second one follows a repeated connect while the first is pending.
+    EXPECT_EQ(conn.open(stalled.port(), 2), -1);
+    const long long elapsed = millisSince(start);
+    EXPECT_EQ(platform::socketError(), platform::kErrorTimedOut);
+    EXPECT_GE(elapsed, 1900);
+    EXPECT_LT(elapsed, 4000);
+    EXPECT_EQ(table(), std::make_tuple(0, 1, 0));
+}
+
+TEST_F(OpenConnection, ConnectedSocketIsBlocking) {
+    LoopbackServer server({Script().send("ready").readToEnd()}, kPrimary);
+    ASSERT_TRUE(server.listening());
+    OwnedConnection conn;
+    ASSERT_EQ(conn.open(server.port(), 2), 0);
+    const int flags = ::fcntl(conn.socket(), F_GETFL);
+    ASSERT_GE(flags, 0);
+    EXPECT_EQ(flags & O_NONBLOCK, 0);
+    // A blocking receive waits for the server's bytes instead of failing.
+    char got[5] = {};
+    EXPECT_EQ(::recv(conn.socket(), got, sizeof got, MSG_WAITALL), 5);
+    EXPECT_EQ(std::string(got, sizeof got), "ready");
+    EXPECT_TRUE(server.waitForAccepted(1));
+}
+
+}  // namespace
+}  // namespace otpcli::test
