@@ -1,32 +1,18 @@
 // The shared exchange: replies turned into the error state, local failures,
 // and resources released on every path.
-#include <dirent.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <functional>
 #include <string>
 
 #include "client/allocation.h"
 #include "client/messages.h"
 #include "requests/request_fixture.h"
+#include "support/descriptors.h"
+#include "support/loopback_server.h"
 
 namespace otpcli::test {
 namespace {
 
 const std::u16string kNumber = u"8505031234565";
-
-int openDescriptors() {
-    int count = 0;
-    if (DIR* dir = opendir("/proc/self/fd")) {
-        while (readdir(dir) != nullptr) {
-            ++count;
-        }
-        closedir(dir);
-    }
-    return count;
-}
 
 std::string body(const std::string& code, const std::string& mesg) {
     return RecordingService::reply(code, mesg).substr(5);
@@ -111,19 +97,12 @@ TEST_F(Exchange, RepliesLargerThanTheFrameBuffer) {
 }
 
 TEST_F(Exchange, NothingListeningGivesN001) {
-    // A bound socket that does not listen refuses connections.
-    const int idle = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(bind(idle, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-    socklen_t len = sizeof addr;
-    getsockname(idle, reinterpret_cast<sockaddr*>(&addr), &len);
-    ASSERT_EQ(client.init(ntohs(addr.sin_port), w(utf16(kSite)), w(utf16(kKey))), S_OK);
+    const RefusingPort idle("127.0.0.1");
+    ASSERT_TRUE(idle.bound());
+    ASSERT_EQ(client.init(idle.port(), w(utf16(kSite)), w(utf16(kKey))), S_OK);
     EXPECT_EQ(client.reqJoin(w(kNumber), 0), E_FAIL);
     EXPECT_EQ(client.code(), kCannotConnect.code);
     EXPECT_EQ(client.mesg(), kCannotConnect.mesg);
-    close(idle);
     EXPECT_EQ(service.connections(), 0);
 }
 
@@ -164,7 +143,8 @@ TEST_F(Exchange, FailedAllocationsGiveA001) {
 }
 
 TEST_F(Exchange, NoDescriptorIsLeftOpen) {
-    const int before = openDescriptors();
+    const int before = openDescriptorCount();
+    ASSERT_GE(before, 0);
     const std::string replies[] = {
         RecordingService::reply("0000", ""),
         RecordingService::reply("E400", "refused"),
@@ -180,7 +160,7 @@ TEST_F(Exchange, NoDescriptorIsLeftOpen) {
     failAllocationAt(3);
     client.reqJoin(w(kNumber), 0);
     failAllocationAt(0);
-    EXPECT_EQ(openDescriptors(), before);
+    EXPECT_EQ(openDescriptorCount(), before);
 }
 
 }  // namespace
