@@ -65,7 +65,7 @@ OTPCLI_C_API unsigned int SysStringLen(BSTR text);
 #endif
 
 class OTPCLI_API OTPCLI {
-public:
+  public:
     // Authentication levels a caller passes to reqAuth().
     static const int AUTH_LEVEL_1;
     static const int AUTH_LEVEL_2;
@@ -100,8 +100,8 @@ public:
                      const unsigned short* valueText);
     HRESULT reqReissue(const unsigned short* userId, int identityForm,
                        const unsigned short* codeText, const unsigned short* valueText);
-    HRESULT reqCheck(const unsigned short* userId, int identityForm,
-                     const unsigned short* codeText, const unsigned short* valueText);
+    HRESULT reqCheck(const unsigned short* userId, int identityForm, const unsigned short* codeText,
+                     const unsigned short* valueText);
     HRESULT reqAddsvcCheck(const unsigned short* codeText, const unsigned short* valueText);
     HRESULT reqAuth(const unsigned short* userId, int identityForm, int otpValue, int authLevel,
                     const unsigned short* extraText);
@@ -114,7 +114,7 @@ public:
     // gives E_POINTER; an empty one or one over 255 bytes E_INVALIDARG.
     static HRESULT setServerHosts(const unsigned short* primary, const unsigned short* backup);
 
-protected:
+  protected:
     // Records the outcome of a request: the first four bytes of code and at most
     // 256 bytes of mesg; a null text or a code under four bytes gives Z001.
     void setError(const char* code, const char* mesg);

@@ -100,9 +100,9 @@ inline std::string utf16ToUtf8(std::u16string_view utf16) {
 // where the class takes `const unsigned short*`.
 //   client.reqJoin(otpcli::Text("8505031234565"), 0);
 class Text {
-public:
-    Text(std::u16string_view text) : units_(text) {}  // NOLINT: implicit by design
-    Text(const char16_t* text) : units_(text) {}      // NOLINT
+  public:
+    Text(std::u16string_view text) : units_(text) {}            // NOLINT: implicit by design
+    Text(const char16_t* text) : units_(text) {}                // NOLINT
     Text(std::string_view utf8) : units_(utf8ToUtf16(utf8)) {}  // NOLINT
     Text(const char* utf8) : units_(utf8ToUtf16(utf8)) {}       // NOLINT
 
@@ -111,13 +111,13 @@ public:
     }
     const std::u16string& str() const { return units_; }
 
-private:
+  private:
     std::u16string units_;
 };
 
 // Owns a string the library returned and frees it with SysFreeString.
 class ReturnedString {
-public:
+  public:
     ReturnedString() = default;
     explicit ReturnedString(BSTR text) : text_(text) {}
     ReturnedString(ReturnedString&& other) noexcept : text_(std::exchange(other.text_, nullptr)) {}
@@ -146,7 +146,7 @@ public:
     }
     std::string utf8() const { return utf16ToUtf8(view()); }
 
-private:
+  private:
     BSTR text_ = nullptr;
 };
 

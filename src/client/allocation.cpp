@@ -16,7 +16,9 @@ void* allocate(std::size_t size) noexcept {
     return std::malloc(size == 0 ? 1 : size);
 }
 
-void release(void* block) noexcept { std::free(block); }
+void release(void* block) noexcept {
+    std::free(block);
+}
 
 int failAllocationAt(int k) noexcept {
     const int before = counted;

@@ -10,7 +10,7 @@
 namespace otpcli {
 
 class AnsiText {
-public:
+  public:
     AnsiText() = default;
     AnsiText(const AnsiText&) = delete;
     AnsiText& operator=(const AnsiText&) = delete;
@@ -27,7 +27,7 @@ public:
     // Units that the inline room holds without heap memory.
     static constexpr int kInlineUnits = 128;
 
-private:
+  private:
     std::array<char, 2 * kInlineUnits + 2> inline_{};
     ByteBuffer heap_;
     char* data_ = inline_.data();

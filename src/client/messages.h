@@ -45,8 +45,8 @@ inline constexpr Result kSealingFailed{
     "\xbe\xcf\xc8\xa3\xc8\xad\x20\xbf\xc0\xb7\xf9\xb0\xa1\x20\xb9\xdf\xbb\xfd\xc7\xcf\xbf\xb4\xbd"
     "\xc0\xb4\xcf\xb4\xd9\x2e"};
 // "메모리할당 오류"
-inline constexpr Result kOutOfMemory{"A001",
-                                     "\xb8\xde\xb8\xf0\xb8\xae\xc7\xd2\xb4\xe7\x20\xbf\xc0\xb7\xf9"};
+inline constexpr Result kOutOfMemory{
+    "A001", "\xb8\xde\xb8\xf0\xb8\xae\xc7\xd2\xb4\xe7\x20\xbf\xc0\xb7\xf9"};
 // "서버에 접속할 수 없습니다."
 inline constexpr Result kCannotConnect{
     "N001",
@@ -60,9 +60,9 @@ inline constexpr Result kTransferFailed{
 // "그외 오류"
 inline constexpr Result kOtherError{"Z001", "\xb1\xd7\xbf\xdc\x20\xbf\xc0\xb7\xf9"};
 
-inline constexpr std::array kAllResults{
-    kSuccess,         kServiceAvailable, kNullArgument,  kBadOtpValue,
-    kBadResidentNumber, kBadBirthCode,   kBadIdentityText, kSealingFailed,
-    kOutOfMemory,     kCannotConnect,    kTransferFailed, kOtherError};
+inline constexpr std::array kAllResults{kSuccess,         kServiceAvailable,  kNullArgument,
+                                        kBadOtpValue,     kBadResidentNumber, kBadBirthCode,
+                                        kBadIdentityText, kSealingFailed,     kOutOfMemory,
+                                        kCannotConnect,   kTransferFailed,    kOtherError};
 
 }  // namespace otpcli

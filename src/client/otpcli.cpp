@@ -45,11 +45,9 @@ HRESULT returnString(const char* ansi, BSTR* out) {
 
 }  // namespace
 
-OTPCLI::OTPCLI()
-    : errorCode{}, errorMesg{}, connectTimeout(5), port(0), siteId{}, keyMaterial{} {}
+OTPCLI::OTPCLI() : errorCode{}, errorMesg{}, connectTimeout(5), port(0), siteId{}, keyMaterial{} {}
 
-OTPCLI::OTPCLI(const OTPCLI& other)
-    : connectTimeout(other.connectTimeout), port(other.port) {
+OTPCLI::OTPCLI(const OTPCLI& other) : connectTimeout(other.connectTimeout), port(other.port) {
     std::memcpy(errorCode, other.errorCode, sizeof errorCode);
     std::memcpy(errorMesg, other.errorMesg, sizeof errorMesg);
     std::memcpy(siteId, other.siteId, sizeof siteId);

@@ -31,7 +31,7 @@ int seedCbcEncrypt(const SeedRoundKeys& roundKeys, const std::uint32_t* iv,
 // -1 with errno EINVAL (output untouched) for a null pointer, a length of 0 or
 // less, or an input too long for its sealed length to be an int. The derived key
 // material is wiped before returning.
-int seal(const unsigned char* keyBytes, int keyLength, int iterations,
-         const unsigned char* input, int length, unsigned char* output) noexcept;
+int seal(const unsigned char* keyBytes, int keyLength, int iterations, const unsigned char* input,
+         int length, unsigned char* output) noexcept;
 
 }  // namespace otpcli

@@ -6,7 +6,7 @@
 namespace otpcli {
 
 class Sha1 {
-public:
+  public:
     static constexpr int kDigestBytes = 20;
 
     Sha1() { reset(); }
@@ -21,7 +21,7 @@ public:
     // reset(), update(), finish(). bytes and out may be the same buffer.
     void digest(const unsigned char* bytes, int length, unsigned char* out) noexcept;
 
-private:
+  private:
     std::uint32_t state_[5];
     std::uint32_t bitCountLow_;
     std::uint32_t bitCountHigh_;

@@ -7,10 +7,14 @@
 namespace otpcli {
 namespace {
 
-// The first wait of a receive: pauseMillis / 10 whole seconds, in milliseconds
-// held within what one wait takes.
-int firstWaitMillis(int pauseMillis) noexcept {
-    const std::int64_t millis = static_cast<std::int64_t>(pauseMillis / 10) * 1000;
+// The first wait of a receive: pauseMillis / 10 whole seconds, in milliseconds,
+// cut to what is left before the deadline and held within what one wait takes.
+int firstWaitMillis(int pauseMillis, std::int64_t deadlineMicros) noexcept {
+    std::int64_t millis = static_cast<std::int64_t>(pauseMillis / 10) * 1000;
+    if (deadlineMicros != INT64_MAX) {
+        const std::int64_t left = deadlineMicros - platform::clockMicros();
+        millis = std::min(millis, left <= 0 ? 0 : (left + 999) / 1000);
+    }
     return static_cast<int>(std::clamp<std::int64_t>(millis, 0, INT_MAX));
 }
 
@@ -29,11 +33,17 @@ bool retryAfterWouldBlock(int& retries, int pauseMillis, int maxRetries) noexcep
 
 int recvAll(platform::Socket s, char* buffer, int length, int pauseMillis,
             int maxRetries) noexcept {
+    return recvAll(s, buffer, length, pauseMillis, maxRetries, INT64_MAX);
+}
+
+int recvAll(platform::Socket s, char* buffer, int length, int pauseMillis, int maxRetries,
+            std::int64_t deadlineMicros) noexcept {
     if (platform::setNonBlocking(s, true) != 0) {
         return -1;
     }
     platform::Readiness ready;
-    if (platform::waitSocket(s, true, false, firstWaitMillis(pauseMillis), &ready) <= 0 ||
+    if (platform::waitSocket(s, true, false, firstWaitMillis(pauseMillis, deadlineMicros),
+                             &ready) <= 0 ||
         !ready.readable) {
         return -1;
     }
@@ -46,8 +56,14 @@ int recvAll(platform::Socket s, char* buffer, int length, int pauseMillis,
     while (got < length) {
         const int r = platform::recvSome(s, buffer + got, length - got);
         if (r < 0) {
-            if (!platform::isWouldBlock(platform::socketError()) ||
-                !retryAfterWouldBlock(retries, pauseMillis, maxRetries)) {
+            if (!platform::isWouldBlock(platform::socketError())) {
+                return -1;
+            }
+            if (platform::clockMicros() >= deadlineMicros) {
+                platform::setSocketError(platform::kErrorTimedOut);
+                return -1;
+            }
+            if (!retryAfterWouldBlock(retries, pauseMillis, maxRetries)) {
                 return -1;
             }
         } else if (r == 0) {

@@ -1,6 +1,8 @@
 // Exact-count transfers on a connected socket, with bounded retries.
 #pragma once
 
+#include <cstdint>
+
 #include "platform/socket.h"
 
 namespace otpcli {
@@ -10,6 +12,12 @@ namespace otpcli {
 // to maxRetries in a row. length when all arrived, fewer when the peer closed
 // first, -1 on failure. Leaves the socket non-blocking.
 int recvAll(platform::Socket s, char* buffer, int length, int pauseMillis, int maxRetries) noexcept;
+
+// recvAll that also gives up, with the timed-out error, once the clock
+// (platform::clockMicros) passes deadlineMicros: the retry budget starts again
+// at every byte, so without it a peer that keeps dribbling holds the caller.
+int recvAll(platform::Socket s, char* buffer, int length, int pauseMillis, int maxRetries,
+            std::int64_t deadlineMicros) noexcept;
 
 // Sends length bytes, retrying a would-block send as recvAll does. length when
 // all went out, fewer when a send took nothing, -1 on failure.

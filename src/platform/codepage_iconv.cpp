@@ -14,7 +14,7 @@ constexpr char16_t kReplacement = 0xFFFD;
 // One iconv descriptor per thread and direction, opened on first use: a
 // descriptor carries conversion state and must not be shared between threads.
 class Converter {
-public:
+  public:
     Converter(const char* to, const char* from) : handle_(iconv_open(to, from)) {}
     ~Converter() {
         if (valid()) {
@@ -43,7 +43,7 @@ public:
         return static_cast<int>(outLen - left);
     }
 
-private:
+  private:
     iconv_t handle_;
 };
 
@@ -63,7 +63,8 @@ int encodeCodePoint(std::uint32_t cp, char* out) {
         out[0] = static_cast<char>(cp);
         return 1;
     }
-    const std::array<char, 4> utf32{static_cast<char>(cp & 0xFF), static_cast<char>((cp >> 8) & 0xFF),
+    const std::array<char, 4> utf32{static_cast<char>(cp & 0xFF),
+                                    static_cast<char>((cp >> 8) & 0xFF),
                                     static_cast<char>((cp >> 16) & 0xFF), 0};
     char bytes[4];
     const int n = toAnsi().convert(utf32.data(), utf32.size(), bytes, sizeof bytes);

@@ -41,16 +41,30 @@ int failSocketCallAt(int k) noexcept {
     return counted;
 }
 
-int socketCallsCounted() noexcept { return callsCounted; }
+int socketCallsCounted() noexcept {
+    return callsCounted;
+}
 
-int socketError() noexcept { return errno; }
-void setSocketError(int error) noexcept { errno = error; }
+int socketError() noexcept {
+    return errno;
+}
+void setSocketError(int error) noexcept {
+    errno = error;
+}
 
-bool isWouldBlock(int error) noexcept { return error == EAGAIN || error == EWOULDBLOCK; }
-bool isConnectUnderWay(int error) noexcept { return error == EINPROGRESS || error == EALREADY; }
-bool isAlreadyConnected(int error) noexcept { return error == EISCONN; }
+bool isWouldBlock(int error) noexcept {
+    return error == EAGAIN || error == EWOULDBLOCK;
+}
+bool isConnectUnderWay(int error) noexcept {
+    return error == EINPROGRESS || error == EALREADY;
+}
+bool isAlreadyConnected(int error) noexcept {
+    return error == EISCONN;
+}
 
-int startSockets() noexcept { return 0; }
+int startSockets() noexcept {
+    return 0;
+}
 
 int resolveIPv4(const char* host, std::uint32_t* address) noexcept {
     const in_addr_t dotted = inet_addr(host);

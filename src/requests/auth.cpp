@@ -18,8 +18,8 @@ constexpr int kExtraTextBytes = 20;
 
 }  // namespace
 
-HRESULT OTPCLI::reqAuth(const unsigned short* userId, int identityForm, int otpValue,
-                        int authLevel, const unsigned short* extraText) {
+HRESULT OTPCLI::reqAuth(const unsigned short* userId, int identityForm, int otpValue, int authLevel,
+                        const unsigned short* extraText) {
     using namespace otpcli;
     const RequestConfig config{siteId, keyMaterial, port, connectTimeout};
     Outcome out;

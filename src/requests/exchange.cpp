@@ -1,5 +1,7 @@
 #include "requests/exchange.h"
 
+#include <atomic>
+#include <cstdint>
 #include <cstring>
 
 #include "net/connection.h"
@@ -15,7 +17,7 @@ constexpr char kSuccessCode[] = "0000";
 
 // Closes the request's socket on every path out.
 class SocketGuard {
-public:
+  public:
     explicit SocketGuard(Connection& conn) : conn_(conn) {}
     ~SocketGuard() { close(); }
     SocketGuard(const SocketGuard&) = delete;
@@ -26,13 +28,25 @@ public:
         conn_.socket = platform::kNoSocket;
     }
 
-private:
+  private:
     Connection& conn_;
 };
 
-bool isSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+std::atomic<int> replyDeadline{kReplyDeadlineMillis};
+
+bool isSpace(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
 }  // namespace
+
+int replyDeadlineMillis() noexcept {
+    return replyDeadline.load(std::memory_order_relaxed);
+}
+
+void setReplyDeadlineMillis(int millis) noexcept {
+    replyDeadline.store(millis, std::memory_order_relaxed);
+}
 
 int parseReplyLength(const char* digits) noexcept {
     const char* p = digits;
@@ -50,8 +64,8 @@ int parseReplyLength(const char* digits) noexcept {
     return negative ? -value : value;
 }
 
-void exchange(const RequestConfig& config, ByteBuffer frame, int frameLength,
-              const Result& success, Outcome& out) noexcept {
+void exchange(const RequestConfig& config, ByteBuffer frame, int frameLength, const Result& success,
+              Outcome& out) noexcept {
     Connection conn;
     SocketGuard guard(conn);
     if (openConnection(conn, config.port, config.connectTimeout) != 0) {
@@ -59,15 +73,17 @@ void exchange(const RequestConfig& config, ByteBuffer frame, int frameLength,
         return;
     }
     auto* buffer = reinterpret_cast<char*>(frame.get());
-    std::size_t capacity = static_cast<std::size_t>(frameLength + kReplyRoom);
+    std::size_t capacity = static_cast<std::size_t>(frameLength) + kReplyRoom;
     if (sendAll(conn.socket, buffer, frameLength, kTransferPauseMillis, kTransferMaxRetries) !=
         frameLength) {
         out.set(kTransferFailed);
         return;
     }
     std::memset(buffer, 0, capacity);
-    if (recvAll(conn.socket, buffer, kLengthFieldBytes, kTransferPauseMillis,
-                kTransferMaxRetries) != kLengthFieldBytes) {
+    const std::int64_t deadline =
+        platform::clockMicros() + static_cast<std::int64_t>(replyDeadlineMillis()) * 1000;
+    if (recvAll(conn.socket, buffer, kLengthFieldBytes, kTransferPauseMillis, kTransferMaxRetries,
+                deadline) != kLengthFieldBytes) {
         out.set(kTransferFailed);
         return;
     }
@@ -88,8 +104,8 @@ void exchange(const RequestConfig& config, ByteBuffer frame, int frameLength,
         buffer = reinterpret_cast<char*>(frame.get());
         std::memset(buffer, 0, capacity);
     }
-    if (recvAll(conn.socket, buffer, bodyLength, kTransferPauseMillis, kTransferMaxRetries) !=
-        bodyLength) {
+    if (recvAll(conn.socket, buffer, bodyLength, kTransferPauseMillis, kTransferMaxRetries,
+                deadline) != bodyLength) {
         out.set(kTransferFailed);
         return;
     }

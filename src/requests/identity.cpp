@@ -9,8 +9,8 @@ namespace otpcli {
 void hashIdentity(const AnsiText& text, std::span<char, 40> out) noexcept {
     unsigned char digest[Sha1::kDigestBytes];
     Sha1 sha;
-    sha.digest(reinterpret_cast<const unsigned char*>(text.c_str()),
-               static_cast<int>(text.size()), digest);
+    sha.digest(reinterpret_cast<const unsigned char*>(text.c_str()), static_cast<int>(text.size()),
+               digest);
     toHex(digest, Sha1::kDigestBytes, out.data());
 }
 

@@ -29,7 +29,8 @@ void runMembershipRequest(const RequestConfig& config, const Operation& op,
     if (!makeIdentityText(id, identityForm, identity)) {
         return out.set(kBadIdentityText);
     }
-    runSealedRequest(config, op, bytesOf(identity), [](char*) {}, out);
+    runSealedRequest(
+        config, op, bytesOf(identity), [](char*) {}, out);
 }
 
 }  // namespace
@@ -37,27 +38,27 @@ void runMembershipRequest(const RequestConfig& config, const Operation& op,
 
 HRESULT OTPCLI::reqJoin(const unsigned short* userId, int identityForm) {
     otpcli::Outcome out;
-    otpcli::runMembershipRequest({siteId, keyMaterial, port, connectTimeout}, otpcli::kJoin,
-                                 userId, identityForm,
-                                 [this](const char* id) { return checkUserId(id); }, out);
+    otpcli::runMembershipRequest(
+        {siteId, keyMaterial, port, connectTimeout}, otpcli::kJoin, userId, identityForm,
+        [this](const char* id) { return checkUserId(id); }, out);
     setError(out.code, out.mesg);
     return out.status;
 }
 
 HRESULT OTPCLI::reqClose(const unsigned short* userId, int identityForm) {
     otpcli::Outcome out;
-    otpcli::runMembershipRequest({siteId, keyMaterial, port, connectTimeout}, otpcli::kClose,
-                                 userId, identityForm,
-                                 [this](const char* id) { return checkUserId(id); }, out);
+    otpcli::runMembershipRequest(
+        {siteId, keyMaterial, port, connectTimeout}, otpcli::kClose, userId, identityForm,
+        [this](const char* id) { return checkUserId(id); }, out);
     setError(out.code, out.mesg);
     return out.status;
 }
 
 HRESULT OTPCLI::reqInitAuthErr(const unsigned short* userId, int identityForm) {
     otpcli::Outcome out;
-    otpcli::runMembershipRequest({siteId, keyMaterial, port, connectTimeout},
-                                 otpcli::kInitAuthErr, userId, identityForm,
-                                 [this](const char* id) { return checkUserId(id); }, out);
+    otpcli::runMembershipRequest(
+        {siteId, keyMaterial, port, connectTimeout}, otpcli::kInitAuthErr, userId, identityForm,
+        [this](const char* id) { return checkUserId(id); }, out);
     setError(out.code, out.mesg);
     return out.status;
 }

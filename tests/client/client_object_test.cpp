@@ -13,7 +13,7 @@ namespace {
 
 // Exposes the protected fields for inspection.
 class Inspect : public OTPCLI {
-public:
+  public:
     using OTPCLI::OTPCLI;
     explicit Inspect(const OTPCLI& other) : OTPCLI(other) {}
     const char* site() const { return siteId; }

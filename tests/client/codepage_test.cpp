@@ -13,7 +13,8 @@ using otpcli::test::utf16;
 namespace {
 
 std::string toAnsi(const std::u16string& text) {
-    const int n = otpcli::platform::wideLength(reinterpret_cast<const unsigned short*>(text.c_str()));
+    const int n =
+        otpcli::platform::wideLength(reinterpret_cast<const unsigned short*>(text.c_str()));
     std::vector<char> out(2 * static_cast<std::size_t>(n) + 2, 'X');
     otpcli::platform::wideToAnsi(reinterpret_cast<const unsigned short*>(text.c_str()), n,
                                  out.data(), out.size());
@@ -69,9 +70,13 @@ TEST(CodePage, AnsiToWide) {
     EXPECT_EQ(fromAnsi(cut), utf16("가") + u"\uFFFD");
     // Bytes the code page does not define.
     EXPECT_EQ(fromAnsi("\x80"), u"\uFFFD");
-    EXPECT_EQ(fromAnsi("a\xff" "b"), u"a\uFFFDb");
+    EXPECT_EQ(fromAnsi("a\xff"
+                       "b"),
+              u"a\uFFFDb");
     // An undefined pair whose second byte is ASCII keeps that byte.
-    EXPECT_EQ(fromAnsi("\xc9" "A"), u"\uFFFDA");
+    EXPECT_EQ(fromAnsi("\xc9"
+                       "A"),
+              u"\uFFFDA");
 #endif
 }
 

@@ -11,7 +11,7 @@ using otpcli::test::take;
 namespace {
 
 class ErrorState : public OTPCLI {
-public:
+  public:
     void set(const char* code, const char* mesg) { setError(code, mesg); }
     std::string code() const { return errorCode; }
     std::string mesg() const { return errorMesg; }
@@ -26,12 +26,9 @@ TEST(ErrorState, SetErrorCases) {
     };
     const std::string other = cp949("그외 오류");
     const Case cases[] = {
-        {"0000", "", "0000", ""},
-        {"E999", "text", "E999", "text"},
-        {"ABCDE", "m", "ABCD", "m"},
-        {"ABC", "m", "Z001", other},
-        {"", "m", "Z001", other},
-        {nullptr, "m", "Z001", other},
+        {"0000", "", "0000", ""},         {"E999", "text", "E999", "text"},
+        {"ABCDE", "m", "ABCD", "m"},      {"ABC", "m", "Z001", other},
+        {"", "m", "Z001", other},         {nullptr, "m", "Z001", other},
         {"0000", nullptr, "Z001", other},
     };
     for (const Case& c : cases) {

@@ -78,14 +78,16 @@ TEST_F(Transfer, ZeroLengthReceiveWaitsOnlyForReadiness) {
         Script script;
         int expected;
     } cases[] = {
-        {"data", Script().send("x").pause(2s), 0},
-        {"closed", Script(), 0},
-        {"reset", Script().reset(), -1},
+        // Each server acts on a byte from the client, once the connect is through.
+        {"data", Script().read(1).send("x").pause(2s), 0},
+        {"closed", Script().read(1), 0},
+        {"reset", Script().read(1).reset(), -1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         LoopbackServer server({c.script});
         connectTo(server);
+        ASSERT_EQ(sendAll(socket(), "!", 1, 10, 100), 1);
         ASSERT_TRUE(readable(socket(), 2000));
         char buffer[1] = {'?'};
         const int r = recvAll(socket(), buffer, 0, 10, 100);

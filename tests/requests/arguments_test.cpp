@@ -10,8 +10,8 @@ namespace otpcli::test {
 namespace {
 
 const std::u16string kNumber = u"8505031234565";
-const std::u16string kBadNumber = u"8505031234566";   // wrong check digit
-const std::u16string kNoCentury = u"0101015123453";   // seventh character 5
+const std::u16string kBadNumber = u"8505031234566";  // wrong check digit
+const std::u16string kNoCentury = u"0101015123453";  // seventh character 5
 const std::u16string kText40(40, u'a');
 const std::u16string kText39(39, u'a');
 const std::u16string kText41(41, u'a');
@@ -29,25 +29,24 @@ TEST_F(Arguments, RefusedBeforeAnythingIsSent) {
         // Null texts come first, even before an invalid identity.
         {"issue null user", [](Client& c) { return c.reqIssue(nullptr, w(u"C"), w(u"V")); },
          kNullArgument},
-        {"issue null code",
-         [](Client& c) { return c.reqIssue(w(kBadNumber), nullptr, w(u"V")); }, kNullArgument},
-        {"issue null value",
-         [](Client& c) { return c.reqIssue(w(kBadNumber), w(u"C"), nullptr); }, kNullArgument},
+        {"issue null code", [](Client& c) { return c.reqIssue(w(kBadNumber), nullptr, w(u"V")); },
+         kNullArgument},
+        {"issue null value", [](Client& c) { return c.reqIssue(w(kBadNumber), w(u"C"), nullptr); },
+         kNullArgument},
         {"issue bad number", [](Client& c) { return c.reqIssue(w(kBadNumber), w(u"C"), w(u"V")); },
          kBadResidentNumber},
-        {"issue short number", [](Client& c) { return c.reqIssue(w(u"850503123456"), w(u"C"), w(u"V")); },
+        {"issue short number",
+         [](Client& c) { return c.reqIssue(w(u"850503123456"), w(u"C"), w(u"V")); },
          kBadResidentNumber},
         {"issue no century", [](Client& c) { return c.reqIssue(w(kNoCentury), w(u"C"), w(u"V")); },
          kBadBirthCode},
         {"reissue null value",
-         [](Client& c) { return c.reqReissue(w(kBadNumber), 1, w(u"C"), nullptr); },
-         kNullArgument},
+         [](Client& c) { return c.reqReissue(w(kBadNumber), 1, w(u"C"), nullptr); }, kNullArgument},
         {"reissue bad number",
          [](Client& c) { return c.reqReissue(w(kBadNumber), 0, w(u"C"), w(u"V")); },
          kBadResidentNumber},
         {"reissue number as text",
-         [](Client& c) { return c.reqReissue(w(kNumber), 1, w(u"C"), w(u"V")); },
-         kBadIdentityText},
+         [](Client& c) { return c.reqReissue(w(kNumber), 1, w(u"C"), w(u"V")); }, kBadIdentityText},
         {"reissue text 41", [](Client& c) { return c.reqReissue(w(kText41), 1, w(u"C"), w(u"V")); },
          kBadIdentityText},
         {"check null code", [](Client& c) { return c.reqCheck(w(kNumber), 0, nullptr, w(u"V")); },
@@ -70,8 +69,8 @@ TEST_F(Arguments, RefusedBeforeAnythingIsSent) {
         {"auth otp too large",
          [](Client& c) { return c.reqAuth(w(kBadNumber), 0, 10'000'000, 1, nullptr); },
          kBadOtpValue},
-        {"auth otp negative",
-         [](Client& c) { return c.reqAuth(w(kText39), 1, -1, 1, nullptr); }, kBadOtpValue},
+        {"auth otp negative", [](Client& c) { return c.reqAuth(w(kText39), 1, -1, 1, nullptr); },
+         kBadOtpValue},
         {"auth bad number", [](Client& c) { return c.reqAuth(w(kBadNumber), 0, 1, 1, nullptr); },
          kBadResidentNumber},
         {"auth text 39", [](Client& c) { return c.reqAuth(w(kText39), 1, 1, 1, w(u"x")); },

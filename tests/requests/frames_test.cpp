@@ -64,11 +64,10 @@ TEST_F(Frames, AddsvcCheck) {
 }
 
 TEST_F(Frames, Auth) {
-    ASSERT_EQ(client.reqAuth(w(utf16(kNumber)), 0, 12345, OTPCLI::AUTH_LEVEL_2, w(u"extra")),
-              S_OK);
+    ASSERT_EQ(client.reqAuth(w(utf16(kNumber)), 0, 12345, OTPCLI::AUTH_LEVEL_2, w(u"extra")), S_OK);
     const std::string expected = frameHead("00196", kSpaces40, "0000004", kSite) +
-                                 identityBlock(sha1Hex(kNumber) + "0012345", kKey) + "2" +
-                                 "extra" + std::string(15, ' ');
+                                 identityBlock(sha1Hex(kNumber) + "0012345", kKey) + "2" + "extra" +
+                                 std::string(15, ' ');
     EXPECT_EQ(onlyFrame(service), expected);
 }
 

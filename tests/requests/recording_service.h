@@ -13,7 +13,7 @@
 namespace otpcli::test {
 
 class RecordingService {
-public:
+  public:
     // Listens on address with an ephemeral port.
     explicit RecordingService(const char* address = "127.0.0.1");
     ~RecordingService();
@@ -31,7 +31,7 @@ public:
     std::vector<std::string> frames() const;
     int connections() const { return connections_.load(); }
 
-private:
+  private:
     void serve();
     void handle(SocketHandle client);
 

@@ -13,7 +13,7 @@ namespace otpcli::test {
 
 // Exposes the error state and the protected operations.
 class Client : public OTPCLI {
-public:
+  public:
     std::string code() const { return errorCode; }
     std::string mesg() const { return errorMesg; }
 };
@@ -31,7 +31,7 @@ std::string frameHead(const std::string& lengthField, const std::string& identit
                       const std::string& transactionCode, const std::string& site);
 
 class RequestTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override;
 
     RecordingService service;

@@ -37,7 +37,9 @@ class Script {
     Script& send(std::string bytes, std::size_t pieceSize = 0, milliseconds gap = milliseconds(0));
     // Keeps the connection open and does nothing for a while.
     Script& pause(milliseconds duration);
-    // Ends the connection at once with a reset (SO_LINGER 0); later steps are ignored.
+    // Ends the connection at once with a reset (SO_LINGER 0); later steps are
+    // ignored. A reset straight after the accept can reach the client before it
+    // has seen its connect complete, and so fail the connect; read first.
     Script& reset();
 
     enum class Kind { Read, ReadFrame, ReadToEnd, Send, Pause, Reset };

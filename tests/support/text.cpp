@@ -89,7 +89,9 @@ std::u16string utf16(std::string_view utf8) {
     return result;
 }
 
-std::string cp949(std::string_view utf8) { return convert("CP949", "UTF-8", utf8); }
+std::string cp949(std::string_view utf8) {
+    return convert("CP949", "UTF-8", utf8);
+}
 
 #endif
 
