@@ -23,28 +23,14 @@ class Client {
         to.sin_port = htons(port);
         to.sin_addr.s_addr = htonl(0x7F000001);
         connected_ = ::connect(fd_, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0;
-#if defined(_WIN32)
-        const DWORD limit = 3000;
-#else
-        const timeval limit{3, 0};
-#endif
-        ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&limit),
-                     sizeof limit);
+        setReceiveTimeout(fd_, 3000);
     }
-    ~Client() {
-        closeSocketHandle(fd_);
-    }
+    ~Client() { closeSocketHandle(fd_); }
     Client(const Client&) = delete;
     Client& operator=(const Client&) = delete;
 
     bool connected() const { return connected_; }
-#if defined(_WIN32)
-    void shutdownWrite() {
-        ::shutdown(fd_, SD_SEND);
-    }
-#else
-    void shutdownWrite() { ::shutdown(fd_, SHUT_WR); }
-#endif
+    void shutdownWrite() { ::shutdown(fd_, kShutdownWrite); }
     bool send(const std::string& bytes) {
         const auto sent = ::send(fd_, bytes.data(), bytes.size(), kSendNoSignal);
         return sent >= 0 && static_cast<std::size_t>(sent) == bytes.size();

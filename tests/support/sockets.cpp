@@ -60,6 +60,12 @@ bool setSocketNonBlocking(SocketHandle s, bool nonBlocking) {
     return ::ioctlsocket(s, FIONBIO, &mode) == 0;
 }
 
+bool setReceiveTimeout(SocketHandle s, int millis) {
+    const DWORD limit = static_cast<DWORD>(millis);
+    return ::setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&limit),
+                        sizeof limit) == 0;
+}
+
 void closeSocketHandle(SocketHandle s) {
     if (s != kNoSocketHandle) {
         ::closesocket(s);
@@ -160,6 +166,11 @@ bool setSocketNonBlocking(SocketHandle s, bool nonBlocking) {
     const int flags = ::fcntl(s, F_GETFL);
     return flags >= 0 &&
            ::fcntl(s, F_SETFL, nonBlocking ? (flags | O_NONBLOCK) : (flags & ~O_NONBLOCK)) == 0;
+}
+
+bool setReceiveTimeout(SocketHandle s, int millis) {
+    const timeval limit{millis / 1000, (millis % 1000) * 1000};
+    return ::setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit) == 0;
 }
 
 void closeSocketHandle(SocketHandle s) {

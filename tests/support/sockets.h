@@ -21,10 +21,12 @@ using SocketHandle = SOCKET;
 inline constexpr SocketHandle kNoSocketHandle = INVALID_SOCKET;
 // Windows raises no signal on a broken connection.
 inline constexpr int kSendNoSignal = 0;
+inline constexpr int kShutdownWrite = SD_SEND;
 #else
 using SocketHandle = int;
 inline constexpr SocketHandle kNoSocketHandle = -1;
 inline constexpr int kSendNoSignal = MSG_NOSIGNAL;
+inline constexpr int kShutdownWrite = SHUT_WR;
 #endif
 
 // The error of a connect to a port where nothing listens.
@@ -36,6 +38,8 @@ SocketHandle openTcpSocket(bool nonBlocking = false);
 // Accepts one connection; the new socket has the given mode.
 SocketHandle acceptConnection(SocketHandle listener, bool nonBlocking);
 bool setSocketNonBlocking(SocketHandle s, bool nonBlocking);
+// A blocking receive on s fails after millis without data (SO_RCVTIMEO).
+bool setReceiveTimeout(SocketHandle s, int millis);
 void closeSocketHandle(SocketHandle s);
 
 // The calling thread's last socket error (errno or WSAGetLastError()).
