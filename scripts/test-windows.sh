@@ -11,6 +11,8 @@ export WINEPREFIX="$work/wine"
 export WINEARCH=win64
 # Quiet, except for modules that cannot be loaded (a missing DLL).
 export WINEDEBUG=-all,err+module
+# The prefix needs neither .NET nor the HTML engine: no offer to install them.
+export WINEDLLOVERRIDES="mscoree,mshtml="
 
 stop_wine() {
     wineserver -k >/dev/null 2>&1 || true
