@@ -18,4 +18,7 @@ for mode in OFF ON; do
     cmake --build "$work/consumer-$mode" >/dev/null
     LD_LIBRARY_PATH="$libdir" "$work/consumer-$mode/consumer"
 done
-echo "install check: consumer built with find_package and with pkg-config"
+# The installed tools run from the prefix.
+"$work/prefix/bin/otpcli" hash abc | grep -qx a9993e364706816aba3e25717850c26c9cd0d89d
+"$work/prefix/bin/otpd" --help >/dev/null
+echo "install check: consumer built with find_package and with pkg-config; tools run"
