@@ -95,7 +95,13 @@ TEST_F(OpenConnection, RefusedConnectCountsAsFailure) {
     const auto start = Clock::now();
     EXPECT_EQ(conn.open(refused.port(), 5), -1);
     EXPECT_EQ(platform::socketError(), kErrorConnectionRefused);
+#if defined(_WIN32)
+    // Windows retries a refused connect for a second or two before it reports
+    // it (Wine reports it at once): still well within the five waits.
+    EXPECT_LT(millisSince(start), 4000);
+#else
     EXPECT_LT(millisSince(start), 1000);
+#endif
     EXPECT_EQ(table(), std::make_tuple(0, 1, 0));
 }
 
