@@ -12,7 +12,7 @@ for group in "$@"; do
         bench) packages+=(libbenchmark-dev libssl-dev) ;;
         fuzz) packages+=(clang libclang-rt-14-dev) ;;
         lint) packages+=(clang-format clang-tidy) ;;
-        windows) packages+=(g++-mingw-w64-x86-64-posix googletest wine64) ;;
+        windows) packages+=(g++-mingw-w64-x86-64-posix googletest wine wine64) ;;
         *) echo "install-deps: unknown group '$group'" >&2; exit 2 ;;
     esac
 done

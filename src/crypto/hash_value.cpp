@@ -9,7 +9,7 @@
 #include "crypto/sha1.h"
 #include "platform/codepage.h"
 
-HRESULT OTPCLI::hashValue(const unsigned short* text, unsigned short** hash) {
+HRESULT OTPCLI::hashValue(const unsigned short* text, BSTR* hash) {
     if (text == nullptr || hash == nullptr) {
         return E_POINTER;
     }
