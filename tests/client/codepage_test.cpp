@@ -62,4 +62,23 @@ TEST(CodePage, AnsiToWide) {
               u"\uFFFDA");
 }
 
+// ASCII runs before, between and after double-byte characters, both ways: the
+// run at the start takes a shorter path than the characters after it.
+TEST(CodePage, AsciiRunsAroundDoubleByteCharacters) {
+    const std::string mixed = "ID 8505031234565 가나 end ~";
+    EXPECT_EQ(toAnsi(utf16(mixed)), cp949(mixed));
+    EXPECT_EQ(fromAnsi(cp949(mixed)), utf16(mixed));
+    EXPECT_EQ(toAnsi(utf16("한a")), cp949("한a"));
+    EXPECT_EQ(fromAnsi(cp949("한a")), utf16("한a"));
+    // Every ASCII value, DEL included, stays one byte and one unit.
+    std::string ascii;
+    for (int c = 1; c < 0x80; ++c) {
+        ascii += static_cast<char>(c);
+    }
+    EXPECT_EQ(toAnsi(std::u16string(ascii.begin(), ascii.end())), ascii);
+    EXPECT_EQ(fromAnsi(ascii), std::u16string(ascii.begin(), ascii.end()));
+    // The first byte above ASCII after a run is decoded, not copied.
+    EXPECT_EQ(fromAnsi("abc\x80"), u"abc\uFFFD");
+}
+
 }  // namespace
