@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "crypto/big_endian.h"
+#include "crypto/sha1_compress.h"
 #include "crypto/wipe.h"
 
 namespace otpcli {
@@ -54,8 +55,10 @@ inline void allSteps(std::uint32_t (&v)[5], std::uint32_t (&w)[16],
     (step<T>(v, w), ...);
 }
 
-// Compresses `blocks` consecutive 64-byte blocks into the chaining words.
-void compress(std::uint32_t (&state)[5], const unsigned char* data, std::size_t blocks) noexcept {
+}  // namespace
+
+void sha1::compressPortable(std::uint32_t (&state)[5], const unsigned char* data,
+                            std::size_t blocks) noexcept {
     for (; blocks > 0; --blocks, data += 64) {
         std::uint32_t w[16];
         for (int i = 0; i < 16; ++i) {
@@ -68,8 +71,6 @@ void compress(std::uint32_t (&state)[5], const unsigned char* data, std::size_t 
         }
     }
 }
-
-}  // namespace
 
 void Sha1::reset() noexcept {
     std::memcpy(state_, kInitialState, sizeof state_);
@@ -98,11 +99,11 @@ void Sha1::update(const unsigned char* bytes, int length) noexcept {
         if (blockCount_ < 64) {
             return;
         }
-        compress(state_, block_, 1);
+        sha1::compress(state_, block_, 1);
         blockCount_ = 0;
     }
     // Whole blocks straight from the input, then keep the tail.
-    compress(state_, bytes, remaining / 64);
+    sha1::compress(state_, bytes, remaining / 64);
     bytes += remaining & ~std::size_t{63};
     remaining &= 63;
     std::memcpy(block_, bytes, remaining);
@@ -117,12 +118,12 @@ void Sha1::finish(unsigned char* out) noexcept {
     block_[blockCount_++] = 0x80;
     if (blockCount_ > 56) {
         std::memset(block_ + blockCount_, 0, 64 - blockCount_);
-        compress(state_, block_, 1);
+        sha1::compress(state_, block_, 1);
         blockCount_ = 0;
     }
     std::memset(block_ + blockCount_, 0, 56 - blockCount_);
     std::memcpy(block_ + 56, length, sizeof length);
-    compress(state_, block_, 1);
+    sha1::compress(state_, block_, 1);
     blockCount_ = 0;
 
     for (int i = 0; i < 5; ++i) {
