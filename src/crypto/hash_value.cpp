@@ -7,7 +7,6 @@
 
 #include "client/ansi_text.h"
 #include "crypto/sha1.h"
-#include "platform/codepage.h"
 
 HRESULT OTPCLI::hashValue(const unsigned short* text, unsigned short** hash) {
     if (text == nullptr || hash == nullptr) {
@@ -31,8 +30,18 @@ HRESULT OTPCLI::hashValue(const unsigned short* text, unsigned short** hash) {
     unsigned char digest[otpcli::Sha1::kDigestBytes];
     sha1.finish(digest);
 
-    char hex[2 * otpcli::Sha1::kDigestBytes + 1] = {};
+    // The hex digits are ASCII, which every ANSI code page keeps as is: each
+    // character becomes the UTF-16 unit of the same value, so the 40 characters
+    // go straight into the new string.
+    constexpr unsigned int kHexChars = 2 * otpcli::Sha1::kDigestBytes;
+    char hex[kHexChars];
     otpcli::toHex(digest, sizeof digest, hex);
-    *hash = otpcli::platform::newStringFromAnsi(hex);
+    BSTR out = SysAllocStringLen(nullptr, kHexChars);
+    if (out != nullptr) {
+        for (unsigned int i = 0; i < kHexChars; ++i) {
+            out[i] = static_cast<unsigned char>(hex[i]);
+        }
+    }
+    *hash = out;
     return S_OK;
 }
