@@ -100,12 +100,15 @@ void Sha1::update(const unsigned char* bytes, int length) noexcept {
             return;
         }
         sha1::compress(state_, block_, 1);
+        std::memset(block_, 0, sizeof block_);
         blockCount_ = 0;
     }
     // Whole blocks straight from the input, then keep the tail.
-    sha1::compress(state_, bytes, remaining / 64);
-    bytes += remaining & ~std::size_t{63};
-    remaining &= 63;
+    if (remaining >= 64) {
+        sha1::compress(state_, bytes, remaining / 64);
+        bytes += remaining & ~std::size_t{63};
+        remaining &= 63;
+    }
     std::memcpy(block_, bytes, remaining);
     blockCount_ = static_cast<std::int32_t>(remaining);
 }
@@ -115,13 +118,15 @@ void Sha1::finish(unsigned char* out) noexcept {
     storeBigEndian(bitCountHigh_, length);
     storeBigEndian(bitCountLow_, length + 4);
 
+    // Every byte of the block buffer after the count is zero (reset, and the
+    // clearing after each compression of the buffer, keep it so): the padding
+    // needs only the 0x80 byte and the length.
     block_[blockCount_++] = 0x80;
     if (blockCount_ > 56) {
-        std::memset(block_ + blockCount_, 0, 64 - blockCount_);
         sha1::compress(state_, block_, 1);
+        std::memset(block_, 0, sizeof block_);
         blockCount_ = 0;
     }
-    std::memset(block_ + blockCount_, 0, 56 - blockCount_);
     std::memcpy(block_ + 56, length, sizeof length);
     sha1::compress(state_, block_, 1);
     blockCount_ = 0;
