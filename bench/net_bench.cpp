@@ -1,224 +1,33 @@
-// Benchmarks of the shared library's public operations, each beside a baseline
-// measured in the same run: hashValue against the same work done with OpenSSL's
-// SHA-1, and a whole request round trip against a client that does only the
-// socket work with the same local responder.
-// The low-level SHA-1 calls are deprecated in OpenSSL 3 but remain its fastest.
-#define OPENSSL_SUPPRESS_DEPRECATED
-
+// A whole request round trip through the shared library beside a baseline
+// client that does only the socket work, both against the same local responder
+// in the same run; and the heap allocations of a request.
 #include <arpa/inet.h>
 #include <benchmark/benchmark.h>
 #include <netinet/in.h>
-#include <openssl/evp.h>
-#include <openssl/sha.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <string>
 
 #include <otpcli/otpcli.h>
 
-#include "alloc_counter.h"
+#include "bench_util.h"
 #include "responder.h"
 
 namespace {
 
 using otpcli::bench::AllocCount;
 using otpcli::bench::Responder;
-using Clock = std::chrono::steady_clock;
 
 const std::u16string kNumber = u"8505031234565";  // a valid resident number, 13 digits
 const std::u16string kSite = u"BENCH-SITE";
 const std::u16string kKey = u"bench key material";
 constexpr int kOtp = 1234567;
 
-const unsigned short* w(const std::u16string& s) {
-    return reinterpret_cast<const unsigned short*>(s.c_str());
-}
-
-// ---------------------------------------------------------------------------
-// hashValue and its baseline
-
-// The digest step of the baseline; each is OpenSSL's own code with its SHA
-// extensions.
-using DigestFn = void (*)(const unsigned char*, std::size_t, unsigned char*);
-
-// Low-level one-shot: SHA1_Init, SHA1_Update, SHA1_Final without the EVP layer.
-void digestLowLevel(const unsigned char* bytes, std::size_t n, unsigned char* out) {
-    SHA_CTX ctx;
-    SHA1_Init(&ctx);
-    SHA1_Update(&ctx, bytes, n);
-    SHA1_Final(out, &ctx);
-}
-
-// SHA1(): the documented one-call form.
-void digestOneCall(const unsigned char* bytes, std::size_t n, unsigned char* out) {
-    SHA1(bytes, n, out);
-}
-
-// EVP_Digest with the algorithm fetched once, outside the measured loop.
-EVP_MD* fetchedSha1() {
-    static EVP_MD* md = EVP_MD_fetch(nullptr, "SHA1", nullptr);
-    return md;
-}
-void digestEvp(const unsigned char* bytes, std::size_t n, unsigned char* out) {
-    unsigned int len = 0;
-    EVP_Digest(bytes, n, out, &len, fetchedSha1(), nullptr);
-}
-
-// What hashValue does, with OpenSSL's digest: the text narrowed into a buffer
-// of 2n + 2 bytes (every character of the benchmark text is ASCII, which code
-// page 949 keeps as is), digested, written as lower-case hex and returned as a
-// new string of 40 units.
-template <DigestFn Digest>
-BSTR baselineHash(const unsigned short* text) {
-    std::size_t n = 0;
-    while (text[n] != 0) {
-        ++n;
-    }
-    char small[258];
-    std::unique_ptr<char[]> large;
-    char* ansi = small;
-    if (2 * n + 2 > sizeof small) {
-        large.reset(new char[2 * n + 2]);
-        ansi = large.get();
-    }
-    for (std::size_t i = 0; i < n; ++i) {
-        ansi[i] = text[i] < 0x80 ? static_cast<char>(text[i]) : '?';
-    }
-    ansi[n] = '\0';
-    unsigned char digest[SHA_DIGEST_LENGTH];
-    Digest(reinterpret_cast<const unsigned char*>(ansi), n, digest);
-    static constexpr char kHex[] = "0123456789abcdef";
-    char hex[41] = {};
-    for (int i = 0; i < SHA_DIGEST_LENGTH; ++i) {
-        hex[2 * i] = kHex[digest[i] >> 4];
-        hex[2 * i + 1] = kHex[digest[i] & 0x0F];
-    }
-    BSTR out = SysAllocStringLen(nullptr, 40);
-    if (out != nullptr) {
-        for (int i = 0; i < 40; ++i) {
-            out[i] = static_cast<unsigned char>(hex[i]);
-        }
-    }
-    return out;
-}
-
-BSTR libraryHash(OTPCLI& client, const unsigned short* text) {
-    BSTR out = nullptr;
-    client.hashValue(text, &out);
-    return out;
-}
-
-std::string narrow(BSTR s) {
-    std::string out;
-    for (unsigned int i = 0; s != nullptr && i < SysStringLen(s); ++i) {
-        out += static_cast<char>(s[i]);
-    }
-    return out;
-}
-
-// Stops the run with an error when the two sides disagree: a baseline that
-// computes something else measures nothing.
-template <DigestFn Digest>
-bool sameHash(benchmark::State& state) {
-    OTPCLI client;
-    BSTR a = libraryHash(client, w(kNumber));
-    BSTR b = baselineHash<Digest>(w(kNumber));
-    const bool same = a != nullptr && narrow(a) == narrow(b);
-    SysFreeString(a);
-    SysFreeString(b);
-    if (!same) {
-        state.SkipWithError("library and baseline hashes differ");
-    }
-    return same;
-}
-
-void setAllocCounters(benchmark::State& state, const AllocCount& before, long operations) {
-    const AllocCount after = otpcli::bench::threadAllocations();
-    if (!otpcli::bench::allocationCounting() || operations == 0) {
-        return;
-    }
-    const double ops = static_cast<double>(operations);
-    state.counters["allocs/op"] = static_cast<double>(after.allocations - before.allocations) / ops;
-    state.counters["frees/op"] = static_cast<double>(after.releases - before.releases) / ops;
-    state.counters["bytes/op"] = static_cast<double>(after.bytes - before.bytes) / ops;
-}
-
-void BM_HashValue_Library(benchmark::State& state) {
-    if (!sameHash<digestLowLevel>(state)) {
-        return;
-    }
-    OTPCLI client;
-    const AllocCount before = otpcli::bench::threadAllocations();
-    for (auto _ : state) {
-        BSTR out = libraryHash(client, w(kNumber));
-        benchmark::DoNotOptimize(out);
-        SysFreeString(out);
-    }
-    state.SetItemsProcessed(state.iterations());
-    setAllocCounters(state, before, static_cast<long>(state.iterations()));
-}
-BENCHMARK(BM_HashValue_Library);
-
-template <DigestFn Digest>
-void BM_HashValue_Baseline(benchmark::State& state) {
-    if (!sameHash<Digest>(state)) {
-        return;
-    }
-    const AllocCount before = otpcli::bench::threadAllocations();
-    for (auto _ : state) {
-        BSTR out = baselineHash<Digest>(w(kNumber));
-        benchmark::DoNotOptimize(out);
-        SysFreeString(out);
-    }
-    state.SetItemsProcessed(state.iterations());
-    setAllocCounters(state, before, static_cast<long>(state.iterations()));
-}
-BENCHMARK_TEMPLATE(BM_HashValue_Baseline, digestLowLevel)->Name("BM_HashValue_OpenSSL_SHA1_Init");
-BENCHMARK_TEMPLATE(BM_HashValue_Baseline, digestOneCall)->Name("BM_HashValue_OpenSSL_SHA1");
-BENCHMARK_TEMPLATE(BM_HashValue_Baseline, digestEvp)->Name("BM_HashValue_OpenSSL_EVP_Digest");
-
-// Library and baseline in alternating batches within each iteration, so that
-// both see the same machine at the same moments; the ratio of throughputs is
-// baseline time over library time (1.0 or more: the library is as fast).
-template <DigestFn Digest>
-void BM_HashValue_Paired(benchmark::State& state) {
-    if (!sameHash<Digest>(state)) {
-        return;
-    }
-    constexpr int kBatch = 64;
-    OTPCLI client;
-    Clock::duration library{};
-    Clock::duration baseline{};
-    bool libraryFirst = true;
-    for (auto _ : state) {
-        for (int side = 0; side < 2; ++side) {
-            const bool runLibrary = (side == 0) == libraryFirst;
-            const auto start = Clock::now();
-            for (int i = 0; i < kBatch; ++i) {
-                BSTR out =
-                    runLibrary ? libraryHash(client, w(kNumber)) : baselineHash<Digest>(w(kNumber));
-                benchmark::DoNotOptimize(out);
-                SysFreeString(out);
-            }
-            (runLibrary ? library : baseline) += Clock::now() - start;
-        }
-        libraryFirst = !libraryFirst;
-    }
-    const double calls = static_cast<double>(state.iterations()) * kBatch;
-    const double libraryNs = std::chrono::duration<double, std::nano>(library).count() / calls;
-    const double baselineNs = std::chrono::duration<double, std::nano>(baseline).count() / calls;
-    state.counters["library_ns"] = libraryNs;
-    state.counters["baseline_ns"] = baselineNs;
-    state.counters["throughput_ratio"] = baselineNs / libraryNs;
-}
-BENCHMARK_TEMPLATE(BM_HashValue_Paired, digestLowLevel)->Name("BM_HashValue_Paired_SHA1_Init");
-BENCHMARK_TEMPLATE(BM_HashValue_Paired, digestEvp)->Name("BM_HashValue_Paired_EVP_Digest");
+using otpcli::bench::w;
 
 // ---------------------------------------------------------------------------
 // Request round trip and its baseline
@@ -299,7 +108,7 @@ void BM_RoundTrip_Library(benchmark::State& state) {
     for (auto _ : state) {
         failures += rt.libraryRequest() ? 0 : 1;
     }
-    setAllocCounters(state, before, static_cast<long>(state.iterations()));
+    otpcli::bench::setAllocCounters(state, before, static_cast<long>(state.iterations()));
     state.counters["failures"] = static_cast<double>(failures);
 }
 BENCHMARK(BM_RoundTrip_Library)->Unit(benchmark::kMicrosecond);
@@ -317,33 +126,28 @@ void BM_RoundTrip_Socket(benchmark::State& state) {
 }
 BENCHMARK(BM_RoundTrip_Socket)->Unit(benchmark::kMicrosecond);
 
-// Alternating library and baseline requests; time_ratio is library time over
-// baseline time (1.05 or less: within 5 %).
+// Alternating library and baseline requests, one of each per iteration.
+// time_ratio is the library's median request time over the baseline's: 1.05 or
+// less when the library adds at most 5 %.
 void BM_RoundTrip_Paired(benchmark::State& state) {
     if (!roundTripReady(state)) {
         return;
     }
     RoundTripSetup& rt = roundTrip();
-    Clock::duration library{};
-    Clock::duration baseline{};
+    otpcli::bench::PairedTimes times;
     long failures = 0;
     bool libraryFirst = true;
     for (auto _ : state) {
         for (int side = 0; side < 2; ++side) {
             const bool runLibrary = (side == 0) == libraryFirst;
-            const auto start = Clock::now();
-            const bool ok = runLibrary ? rt.libraryRequest() : rt.baselineRequest();
-            (runLibrary ? library : baseline) += Clock::now() - start;
-            failures += ok ? 0 : 1;
+            times.time(runLibrary, [&] {
+                const bool ok = runLibrary ? rt.libraryRequest() : rt.baselineRequest();
+                failures += ok ? 0 : 1;
+            });
         }
         libraryFirst = !libraryFirst;
     }
-    const double n = static_cast<double>(state.iterations());
-    const double libraryUs = std::chrono::duration<double, std::micro>(library).count() / n;
-    const double baselineUs = std::chrono::duration<double, std::micro>(baseline).count() / n;
-    state.counters["library_us"] = libraryUs;
-    state.counters["baseline_us"] = baselineUs;
-    state.counters["time_ratio"] = libraryUs / baselineUs;
+    times.report(state, 1, "us", 1000, false);
     state.counters["failures"] = static_cast<double>(failures);
 }
 BENCHMARK(BM_RoundTrip_Paired)->Unit(benchmark::kMicrosecond);
