@@ -7,6 +7,7 @@
 
 #include "client/ansi_text.h"
 #include "crypto/sha1.h"
+#include "platform/codepage.h"
 
 HRESULT OTPCLI::hashValue(const unsigned short* text, unsigned short** hash) {
     if (text == nullptr || hash == nullptr) {

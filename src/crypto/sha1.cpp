@@ -136,8 +136,8 @@ void Sha1::finish(unsigned char* out) noexcept {
     }
     // The chaining words are the digest and the buffer held the message tail:
     // leave no copy of either behind, as both may be key material.
-    wipe(state_, sizeof state_);
-    wipe(block_, sizeof block_);
+    wipeInline(state_, sizeof state_);
+    wipeInline(block_, sizeof block_);
 }
 
 void Sha1::digest(const unsigned char* bytes, int length, unsigned char* out) noexcept {

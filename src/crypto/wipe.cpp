@@ -4,7 +4,7 @@
 
 namespace otpcli {
 
-void wipeBytes(void* bytes, std::size_t size) noexcept {
+void wipe(void* bytes, std::size_t size) noexcept {
     if (bytes == nullptr || size == 0) {
         return;
     }

@@ -6,20 +6,17 @@
 
 namespace otpcli {
 
-// The library call that erases; wipe() uses it where it cannot fence a memset.
-void wipeBytes(void* bytes, std::size_t size) noexcept;
+void wipe(void* bytes, std::size_t size) noexcept;
 
-inline void wipe(void* bytes, std::size_t size) noexcept {
-    if (bytes == nullptr || size == 0) {
-        return;
-    }
+// wipe() inline, for the small buffers of hot paths: a memset followed by an
+// empty statement that is said to read the memory, so the stores cannot be
+// dropped as dead. Where that cannot be said, wipe() itself.
+inline void wipeInline(void* bytes, std::size_t size) noexcept {
 #if defined(__GNUC__) || defined(__clang__)
-    // An inline memset that the empty statement, said to read that memory, keeps
-    // from being dropped as a dead store.
     std::memset(bytes, 0, size);
     __asm__ __volatile__("" : : "r"(bytes) : "memory");
 #else
-    wipeBytes(bytes, size);
+    wipe(bytes, size);
 #endif
 }
 
