@@ -48,18 +48,20 @@ class PairedTimes {
     // Counters: each side's median per operation (ops operations per sample),
     // in the given unit (1 for ns, 1000 for us), and the ratio of the medians,
     // baseline over library when speed is true, else library over baseline.
-    void report(benchmark::State& state, double ops, const char* unit, double divisor, bool speed) {
+    // With several threads, kAvgThreads averages each counter over them.
+    void report(benchmark::State& state, double ops, const char* unit, double divisor, bool speed,
+                benchmark::Counter::Flags flags = benchmark::Counter::kDefaults) {
         if (library_.empty() || baseline_.empty()) {
             return;
         }
         const double library = median(library_) / ops / divisor;
         const double baseline = median(baseline_) / ops / divisor;
-        state.counters[std::string("library_") + unit] = library;
-        state.counters[std::string("baseline_") + unit] = baseline;
+        state.counters[std::string("library_") + unit] = benchmark::Counter(library, flags);
+        state.counters[std::string("baseline_") + unit] = benchmark::Counter(baseline, flags);
         if (speed) {
-            state.counters["throughput_ratio"] = baseline / library;
+            state.counters["throughput_ratio"] = benchmark::Counter(baseline / library, flags);
         } else {
-            state.counters["time_ratio"] = library / baseline;
+            state.counters["time_ratio"] = benchmark::Counter(library / baseline, flags);
         }
     }
 
