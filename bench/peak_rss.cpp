@@ -1,5 +1,7 @@
-// Runs a program and prints its peak resident set size (getrusage of the
-// child), so that no separate tool is needed: peak_rss PROGRAM [ARGS...]
+// Runs a program, its output discarded, and prints its peak resident set size
+// (getrusage of the child), so that no separate tool is needed:
+// peak_rss PROGRAM [ARGS...]
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -17,6 +19,10 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (child == 0) {
+        const int null = open("/dev/null", O_WRONLY);
+        if (null >= 0) {
+            dup2(null, STDOUT_FILENO);
+        }
         execvp(argv[1], argv + 1);
         std::perror("exec");
         _exit(127);
@@ -27,6 +33,7 @@ int main(int argc, char** argv) {
         std::perror("wait4");
         return 2;
     }
-    std::printf("peak resident size: %ld KiB\n", usage.ru_maxrss);
+    std::printf("%s: peak resident size %ld KiB, exit status %d\n", argv[1], usage.ru_maxrss,
+                WIFEXITED(status) ? WEXITSTATUS(status) : -1);
     return WIFEXITED(status) ? WEXITSTATUS(status) : 2;
 }
