@@ -33,15 +33,11 @@ HRESULT OTPCLI::hashValue(const unsigned short* text, unsigned short** hash) {
 
     // The hex digits are ASCII, which every ANSI code page keeps as is: each
     // character becomes the UTF-16 unit of the same value, so the 40 characters
-    // go straight into the new string.
+    // are written straight into the new string.
     constexpr unsigned int kHexChars = 2 * otpcli::Sha1::kDigestBytes;
-    char hex[kHexChars];
-    otpcli::toHex(digest, sizeof digest, hex);
     BSTR out = SysAllocStringLen(nullptr, kHexChars);
     if (out != nullptr) {
-        for (unsigned int i = 0; i < kHexChars; ++i) {
-            out[i] = static_cast<unsigned char>(hex[i]);
-        }
+        otpcli::toHexUnits(digest, sizeof digest, out);
     }
     *hash = out;
     return S_OK;

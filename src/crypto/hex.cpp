@@ -1,4 +1,5 @@
 #include <array>
+#include <cstddef>
 #include <cstring>
 
 #include "crypto/sha1.h"
@@ -17,11 +18,26 @@ constexpr std::array<char, 512> kPairs = [] {
     return pairs;
 }();
 
+// The same pairs as UTF-16 units.
+constexpr std::array<char16_t, 512> kUnitPairs = [] {
+    std::array<char16_t, 512> units{};
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        units[i] = static_cast<char16_t>(kPairs[i]);
+    }
+    return units;
+}();
+
 }  // namespace
 
 void toHex(const unsigned char* bytes, int count, char* out) noexcept {
     for (int i = 0; i < count; ++i) {
         std::memcpy(out + 2 * i, &kPairs[2 * bytes[i]], 2);
+    }
+}
+
+void toHexUnits(const unsigned char* bytes, int count, unsigned short* out) noexcept {
+    for (int i = 0; i < count; ++i) {
+        std::memcpy(out + 2 * i, &kUnitPairs[2 * bytes[i]], 2 * sizeof(char16_t));
     }
 }
 
