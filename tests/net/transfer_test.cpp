@@ -5,8 +5,8 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
-#include <cstdint>
 #include <csignal>
+#include <cstdint>
 #include <string>
 #include <vector>
 
