@@ -77,8 +77,11 @@ TEST(CodePage, AsciiRunsAroundDoubleByteCharacters) {
     }
     EXPECT_EQ(toAnsi(std::u16string(ascii.begin(), ascii.end())), ascii);
     EXPECT_EQ(fromAnsi(ascii), std::u16string(ascii.begin(), ascii.end()));
-    // The first byte above ASCII after a run is decoded, not copied.
+#if !defined(_WIN32)
+    // The first byte above ASCII after a run is decoded, not copied (0x80 is
+    // no character of code page 949 here; the Windows table maps it).
     EXPECT_EQ(fromAnsi("abc\x80"), u"abc\uFFFD");
+#endif
 }
 
 }  // namespace

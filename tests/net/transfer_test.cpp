@@ -134,7 +134,9 @@ TEST_F(Transfer, RecvMoreTakesTheRestOnTheSocketThatRecvAllLeftNonBlocking) {
     // The rest comes after a gap: the first wait covers it.
     EXPECT_EQ(recvMore(socket(), buffer, 11, 10, 100, INT64_MAX), 11);
     EXPECT_EQ(std::string(buffer, 11), "hello world");
+#if !defined(_WIN32)
     EXPECT_TRUE(nonBlocking(socket()));
+#endif
 }
 
 TEST_F(Transfer, RecvMoreFailsWhenNothingComesWithinTheFirstWait) {
