@@ -32,5 +32,7 @@ class Sha1 {
 // Writes 2 * count lower-case hex characters of bytes to out, high nibble
 // first; no terminator, nothing for a count of 0 or less.
 void toHex(const unsigned char* bytes, int count, char* out) noexcept;
+// The same text as UTF-16 units: 2 * count of them.
+void toHexUnits(const unsigned char* bytes, int count, unsigned short* out) noexcept;
 
 }  // namespace otpcli

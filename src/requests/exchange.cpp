@@ -104,8 +104,9 @@ void exchange(const RequestConfig& config, ByteBuffer frame, int frameLength, co
         buffer = reinterpret_cast<char*>(frame.get());
         std::memset(buffer, 0, capacity);
     }
-    if (recvAll(conn.socket, buffer, bodyLength, kTransferPauseMillis, kTransferMaxRetries,
-                deadline) != bodyLength) {
+    // The first receive left the socket non-blocking.
+    if (recvMore(conn.socket, buffer, bodyLength, kTransferPauseMillis, kTransferMaxRetries,
+                 deadline) != bodyLength) {
         out.set(kTransferFailed);
         return;
     }

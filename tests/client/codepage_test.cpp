@@ -88,4 +88,26 @@ TEST(CodePage, AnsiCodePageIs949) {
 }
 #endif
 
+// ASCII runs before, between and after double-byte characters, both ways: the
+// run at the start takes a shorter path than the characters after it.
+TEST(CodePage, AsciiRunsAroundDoubleByteCharacters) {
+    const std::string mixed = "ID 8505031234565 가나 end ~";
+    EXPECT_EQ(toAnsi(utf16(mixed)), cp949(mixed));
+    EXPECT_EQ(fromAnsi(cp949(mixed)), utf16(mixed));
+    EXPECT_EQ(toAnsi(utf16("한a")), cp949("한a"));
+    EXPECT_EQ(fromAnsi(cp949("한a")), utf16("한a"));
+    // Every ASCII value, DEL included, stays one byte and one unit.
+    std::string ascii;
+    for (int c = 1; c < 0x80; ++c) {
+        ascii += static_cast<char>(c);
+    }
+    EXPECT_EQ(toAnsi(std::u16string(ascii.begin(), ascii.end())), ascii);
+    EXPECT_EQ(fromAnsi(ascii), std::u16string(ascii.begin(), ascii.end()));
+#if !defined(_WIN32)
+    // The first byte above ASCII after a run is decoded, not copied (0x80 is
+    // no character of code page 949 here; the Windows table maps it).
+    EXPECT_EQ(fromAnsi("abc\x80"), u"abc\uFFFD");
+#endif
+}
+
 }  // namespace

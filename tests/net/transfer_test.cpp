@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <climits>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -140,6 +141,43 @@ TEST_F(Transfer, FirstByteAfterTheFirstWaitIsTooLate) {
     const long long elapsed = millisSince(start);
     EXPECT_GE(elapsed, 950);
     EXPECT_LT(elapsed, 2500);
+}
+
+// recvMore is the second receive of a request: the socket is already
+// non-blocking, and everything else is recvAll's.
+TEST_F(Transfer, RecvMoreTakesTheRestOnTheSocketThatRecvAllLeftNonBlocking) {
+    LoopbackServer server({Script().send("00011", 0).pause(200ms).send("hello world").readToEnd()});
+    connectTo(server);
+    char buffer[16] = {};
+    ASSERT_EQ(recvAll(socket(), buffer, 5, 10, 100), 5);
+    EXPECT_EQ(std::string(buffer, 5), "00011");
+    // The rest comes after a gap: the first wait covers it.
+    EXPECT_EQ(recvMore(socket(), buffer, 11, 10, 100, INT64_MAX), 11);
+    EXPECT_EQ(std::string(buffer, 11), "hello world");
+#if !defined(_WIN32)
+    EXPECT_TRUE(nonBlocking(socket()));
+#endif
+}
+
+TEST_F(Transfer, RecvMoreFailsWhenNothingComesWithinTheFirstWait) {
+    LoopbackServer server({Script().send("00005").pause(1600ms).send("late!").readToEnd()});
+    connectTo(server);
+    char buffer[5] = {};
+    ASSERT_EQ(recvAll(socket(), buffer, 5, 10, 100), 5);
+    const auto start = Clock::now();
+    EXPECT_EQ(recvMore(socket(), buffer, 5, 10, 100, INT64_MAX), -1);
+    const long long elapsed = millisSince(start);
+    EXPECT_GE(elapsed, 950);
+    EXPECT_LT(elapsed, 1550);
+}
+
+TEST_F(Transfer, RecvMoreSeesAResetAsAFailure) {
+    LoopbackServer server({Script().send("00005").read(1).reset()});
+    connectTo(server);
+    char buffer[5] = {};
+    ASSERT_EQ(recvAll(socket(), buffer, 5, 10, 100), 5);
+    ASSERT_EQ(sendAll(socket(), "!", 1, 10, 100), 1);
+    EXPECT_EQ(recvMore(socket(), buffer, 5, 10, 100, INT64_MAX), -1);
 }
 
 TEST_F(Transfer, PeerClosingEarlyGivesTheBytesSoFar) {
