@@ -35,9 +35,11 @@ void toHex(const unsigned char* bytes, int count, char* out) noexcept {
     }
 }
 
-void toHexUnits(const unsigned char* bytes, int count, unsigned short* out) noexcept {
+void toHexUnits(const unsigned char* bytes, int count, void* out) noexcept {
+    auto* units = static_cast<unsigned char*>(out);
     for (int i = 0; i < count; ++i) {
-        std::memcpy(out + 2 * i, &kUnitPairs[2 * bytes[i]], 2 * sizeof(char16_t));
+        std::memcpy(units + 2 * i * sizeof(char16_t), &kUnitPairs[2 * bytes[i]],
+                    2 * sizeof(char16_t));
     }
 }
 
