@@ -19,5 +19,8 @@ write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/otpcliConfigVersion
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/otpcliConfig.cmake
     ${CMAKE_CURRENT_BINARY_DIR}/otpcliConfigVersion.cmake DESTINATION ${OTPCLI_CMAKE_DIR})
 
+# The pkg-config file finds the prefix from its own place, so an install with
+# --prefix (or a moved tree) stays usable.
+file(RELATIVE_PATH OTPCLI_PC_TO_PREFIX /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)
 configure_file(cmake/otpcli.pc.in ${CMAKE_CURRENT_BINARY_DIR}/otpcli.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/otpcli.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

@@ -11,7 +11,8 @@ for group in "$@"; do
         tools) packages+=(libasio-dev libcli11-dev) ;;
         bench) packages+=(libbenchmark-dev libssl-dev) ;;
         fuzz) packages+=(clang libclang-rt-14-dev) ;;
-        windows) packages+=(g++-mingw-w64-x86-64-posix googletest wine64) ;;
+        lint) packages+=(clang-format clang-tidy) ;;
+        windows) packages+=(g++-mingw-w64-x86-64-posix googletest wine wine64) ;;
         *) echo "install-deps: unknown group '$group'" >&2; exit 2 ;;
     esac
 done

@@ -4,16 +4,23 @@
 // request per action. Every request returns S_OK or E_FAIL and leaves a
 // four-character result code and a message in the object, read back with
 // getErrorCode() and getErrorMesg(). Text arguments are NUL-terminated UTF-16
-// strings; text results are newly allocated strings that the caller frees with
-// SysFreeString().
+// strings of unsigned short units on every platform (on Windows a wchar_t
+// string is passed with a cast); text results are newly allocated BSTRs that
+// the caller frees with SysFreeString().
 #ifndef OTPCLI_OTPCLI_H
 #define OTPCLI_OTPCLI_H
 
 #include <cstdint>
 
 #if defined(_WIN32)
-#include <oleauto.h>
+// HRESULT, BSTR, the status values and the string functions (oleaut32) are
+// the system's own. <oleauto.h> needs <windows.h> before it; a program that
+// uses Windows Sockets 2 includes <winsock2.h> before this header, or defines
+// WIN32_LEAN_AND_MEAN.
+// clang-format off
 #include <windows.h>
+#include <oleauto.h>
+// clang-format on
 #if defined(OTPCLI_BUILDING)
 #define OTPCLI_API __declspec(dllexport)
 #else
@@ -73,10 +80,10 @@ class OTPCLI_API OTPCLI {
     // E_POINTER and a longer one E_INVALIDARG; what was stored before stays.
     HRESULT init(int port, const unsigned short* siteId, const unsigned short* keyMaterial);
 
-    HRESULT getErrorCode(unsigned short** code);
-    HRESULT getErrorMesg(unsigned short** mesg);
+    HRESULT getErrorCode(BSTR* code);
+    HRESULT getErrorMesg(BSTR* mesg);
     // Host name of the server that took the last successful connection.
-    HRESULT getHost(unsigned short** host);
+    HRESULT getHost(BSTR* host);
     HRESULT getPort(int* port);
     // Connect time limit, in one-second waits.
     HRESULT setConnectTimeout(int timeout);
@@ -84,7 +91,7 @@ class OTPCLI_API OTPCLI {
 
     // The 40-character lower-case SHA-1 hex text of a string: the identity text
     // that the requests derive from a resident registration number.
-    HRESULT hashValue(const unsigned short* text, unsigned short** hash);
+    HRESULT hashValue(const unsigned short* text, BSTR* hash);
 
     // Requests to the service. identityForm 0: userId is a resident registration
     // number; 1: userId is the 40-character text from hashValue(); any other

@@ -133,7 +133,7 @@ class ReturnedString {
     ~ReturnedString() { SysFreeString(text_); }
 
     // The out-pointer to hand to a getter; frees what was held before.
-    unsigned short** out() {
+    BSTR* out() {
         SysFreeString(text_);
         text_ = nullptr;
         return &text_;

@@ -11,7 +11,7 @@ namespace otpcli {
 
 class AnsiText {
   public:
-    AnsiText() = default;
+    AnsiText() { inline_[0] = '\0'; }
     AnsiText(const AnsiText&) = delete;
     AnsiText& operator=(const AnsiText&) = delete;
 
@@ -28,7 +28,8 @@ class AnsiText {
     static constexpr int kInlineUnits = 128;
 
   private:
-    std::array<char, 2 * kInlineUnits + 2> inline_{};
+    // Not zeroed: assign() writes the text and its terminator before any read.
+    std::array<char, 2 * kInlineUnits + 2> inline_;
     ByteBuffer heap_;
     char* data_ = inline_.data();
     std::size_t size_ = 0;

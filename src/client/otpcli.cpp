@@ -35,7 +35,7 @@ HRESULT storeConfigText(const unsigned short* text, char (&field)[kConfigTextByt
     return S_OK;
 }
 
-HRESULT returnString(const char* ansi, unsigned short** out) {
+HRESULT returnString(const char* ansi, BSTR* out) {
     if (out == nullptr) {
         return E_POINTER;
     }
@@ -78,15 +78,15 @@ HRESULT OTPCLI::init(int newPort, const unsigned short* newSiteId,
     return storeConfigText(newKeyMaterial, keyMaterial);
 }
 
-HRESULT OTPCLI::getErrorCode(unsigned short** code) {
+HRESULT OTPCLI::getErrorCode(BSTR* code) {
     return returnString(errorCode, code);
 }
 
-HRESULT OTPCLI::getErrorMesg(unsigned short** mesg) {
+HRESULT OTPCLI::getErrorMesg(BSTR* mesg) {
     return returnString(errorMesg, mesg);
 }
 
-HRESULT OTPCLI::getHost(unsigned short** host) {
+HRESULT OTPCLI::getHost(BSTR* host) {
     if (host == nullptr) {
         return E_POINTER;
     }

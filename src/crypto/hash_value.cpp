@@ -9,7 +9,7 @@
 #include "crypto/sha1.h"
 #include "platform/codepage.h"
 
-HRESULT OTPCLI::hashValue(const unsigned short* text, unsigned short** hash) {
+HRESULT OTPCLI::hashValue(const unsigned short* text, BSTR* hash) {
     if (text == nullptr || hash == nullptr) {
         return E_POINTER;
     }
@@ -31,8 +31,14 @@ HRESULT OTPCLI::hashValue(const unsigned short* text, unsigned short** hash) {
     unsigned char digest[otpcli::Sha1::kDigestBytes];
     sha1.finish(digest);
 
-    char hex[2 * otpcli::Sha1::kDigestBytes + 1] = {};
-    otpcli::toHex(digest, sizeof digest, hex);
-    *hash = otpcli::platform::newStringFromAnsi(hex);
+    // The hex digits are ASCII, which every ANSI code page keeps as is: each
+    // character becomes the UTF-16 unit of the same value, so the 40 characters
+    // are written straight into the new string.
+    constexpr unsigned int kHexChars = 2 * otpcli::Sha1::kDigestBytes;
+    BSTR out = SysAllocStringLen(nullptr, kHexChars);
+    if (out != nullptr) {
+        otpcli::toHexUnits(digest, sizeof digest, out);
+    }
+    *hash = out;
     return S_OK;
 }

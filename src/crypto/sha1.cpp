@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "crypto/big_endian.h"
+#include "crypto/sha1_compress.h"
 #include "crypto/wipe.h"
 
 namespace otpcli {
@@ -54,8 +55,10 @@ inline void allSteps(std::uint32_t (&v)[5], std::uint32_t (&w)[16],
     (step<T>(v, w), ...);
 }
 
-// Compresses `blocks` consecutive 64-byte blocks into the chaining words.
-void compress(std::uint32_t (&state)[5], const unsigned char* data, std::size_t blocks) noexcept {
+}  // namespace
+
+void sha1::compressPortable(std::uint32_t (&state)[5], const unsigned char* data,
+                            std::size_t blocks) noexcept {
     for (; blocks > 0; --blocks, data += 64) {
         std::uint32_t w[16];
         for (int i = 0; i < 16; ++i) {
@@ -68,8 +71,6 @@ void compress(std::uint32_t (&state)[5], const unsigned char* data, std::size_t 
         }
     }
 }
-
-}  // namespace
 
 void Sha1::reset() noexcept {
     std::memcpy(state_, kInitialState, sizeof state_);
@@ -98,13 +99,16 @@ void Sha1::update(const unsigned char* bytes, int length) noexcept {
         if (blockCount_ < 64) {
             return;
         }
-        compress(state_, block_, 1);
+        sha1::compress(state_, block_, 1);
+        std::memset(block_, 0, sizeof block_);
         blockCount_ = 0;
     }
     // Whole blocks straight from the input, then keep the tail.
-    compress(state_, bytes, remaining / 64);
-    bytes += remaining & ~std::size_t{63};
-    remaining &= 63;
+    if (remaining >= 64) {
+        sha1::compress(state_, bytes, remaining / 64);
+        bytes += remaining & ~std::size_t{63};
+        remaining &= 63;
+    }
     std::memcpy(block_, bytes, remaining);
     blockCount_ = static_cast<std::int32_t>(remaining);
 }
@@ -114,15 +118,17 @@ void Sha1::finish(unsigned char* out) noexcept {
     storeBigEndian(bitCountHigh_, length);
     storeBigEndian(bitCountLow_, length + 4);
 
+    // Every byte of the block buffer after the count is zero (reset, and the
+    // clearing after each compression of the buffer, keep it so): the padding
+    // needs only the 0x80 byte and the length.
     block_[blockCount_++] = 0x80;
     if (blockCount_ > 56) {
-        std::memset(block_ + blockCount_, 0, 64 - blockCount_);
-        compress(state_, block_, 1);
+        sha1::compress(state_, block_, 1);
+        std::memset(block_, 0, sizeof block_);
         blockCount_ = 0;
     }
-    std::memset(block_ + blockCount_, 0, 56 - blockCount_);
     std::memcpy(block_ + 56, length, sizeof length);
-    compress(state_, block_, 1);
+    sha1::compress(state_, block_, 1);
     blockCount_ = 0;
 
     for (int i = 0; i < 5; ++i) {
@@ -130,8 +136,8 @@ void Sha1::finish(unsigned char* out) noexcept {
     }
     // The chaining words are the digest and the buffer held the message tail:
     // leave no copy of either behind, as both may be key material.
-    wipe(state_, sizeof state_);
-    wipe(block_, sizeof block_);
+    wipeInline(state_, sizeof state_);
+    wipeInline(block_, sizeof block_);
 }
 
 void Sha1::digest(const unsigned char* bytes, int length, unsigned char* out) noexcept {

@@ -32,5 +32,8 @@ class Sha1 {
 // Writes 2 * count lower-case hex characters of bytes to out, high nibble
 // first; no terminator, nothing for a count of 0 or less.
 void toHex(const unsigned char* bytes, int count, char* out) noexcept;
+// The same text as 2 * count UTF-16 units, written byte-wise into out (any
+// 16-bit unit type: unsigned short here, wchar_t on Windows).
+void toHexUnits(const unsigned char* bytes, int count, void* out) noexcept;
 
 }  // namespace otpcli

@@ -5,4 +5,5 @@ target_sources(otpcli_core PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/seed.cpp
     ${CMAKE_CURRENT_LIST_DIR}/seed_tables.cpp
     ${CMAKE_CURRENT_LIST_DIR}/sha1.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/sha1_x86.cpp
     ${CMAKE_CURRENT_LIST_DIR}/wipe.cpp)

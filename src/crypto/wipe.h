@@ -2,10 +2,23 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 
 namespace otpcli {
 
 void wipe(void* bytes, std::size_t size) noexcept;
+
+// wipe() inline, for the small buffers of hot paths: a memset followed by an
+// empty statement that is said to read the memory, so the stores cannot be
+// dropped as dead. Where that cannot be said, wipe() itself.
+inline void wipeInline(void* bytes, std::size_t size) noexcept {
+#if defined(__GNUC__) || defined(__clang__)
+    std::memset(bytes, 0, size);
+    __asm__ __volatile__("" : : "r"(bytes) : "memory");
+#else
+    wipe(bytes, size);
+#endif
+}
 
 template <typename T>
 void wipeObject(T& object) noexcept {

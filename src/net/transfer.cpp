@@ -41,6 +41,11 @@ int recvAll(platform::Socket s, char* buffer, int length, int pauseMillis, int m
     if (platform::setNonBlocking(s, true) != 0) {
         return -1;
     }
+    return recvMore(s, buffer, length, pauseMillis, maxRetries, deadlineMicros);
+}
+
+int recvMore(platform::Socket s, char* buffer, int length, int pauseMillis, int maxRetries,
+             std::int64_t deadlineMicros) noexcept {
     platform::Readiness ready;
     if (platform::waitSocket(s, true, false, firstWaitMillis(pauseMillis, deadlineMicros),
                              &ready) <= 0 ||

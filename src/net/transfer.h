@@ -19,6 +19,11 @@ int recvAll(platform::Socket s, char* buffer, int length, int pauseMillis, int m
 int recvAll(platform::Socket s, char* buffer, int length, int pauseMillis, int maxRetries,
             std::int64_t deadlineMicros) noexcept;
 
+// The same receive on a socket that an earlier recvAll left non-blocking: every
+// step but the switch to non-blocking mode, which would change nothing there.
+int recvMore(platform::Socket s, char* buffer, int length, int pauseMillis, int maxRetries,
+             std::int64_t deadlineMicros) noexcept;
+
 // Sends length bytes, retrying a would-block send as recvAll does. length when
 // all went out, fewer when a send took nothing, -1 on failure.
 int sendAll(platform::Socket s, const char* bytes, int length, int pauseMillis,

@@ -1,5 +1,8 @@
 // Text conversion between the interface's UTF-16 and the library's internal
-// code page 949 bytes.
+// bytes: code page 949 on POSIX systems, the ANSI code page (CP_ACP) on
+// Windows, where a Korean system has code page 949. On Windows the system's
+// conversion decides what replaces a character or byte sequence that the code
+// page lacks.
 #pragma once
 
 #include <cstddef>

@@ -120,8 +120,15 @@ void wideToAnsi(const unsigned short* text, int n, char* out, std::size_t outSiz
     if (text == nullptr || n < 0 || outSize < 2 * static_cast<std::size_t>(n) + 2) {
         return;
     }
-    std::size_t pos = 0;
-    for (int i = 0; i < n; ++i) {
+    // ASCII is the same in code page 949: copied a unit to a byte, without the
+    // per-character path.
+    int i = 0;
+    while (i < n && text[i] < 0x80) {
+        out[i] = static_cast<char>(text[i]);
+        ++i;
+    }
+    auto pos = static_cast<std::size_t>(i);
+    for (; i < n; ++i) {
         const std::uint32_t unit = text[i];
         std::uint32_t cp = unit;
         if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < n && text[i + 1] >= 0xDC00 &&
@@ -139,17 +146,26 @@ void wideToAnsi(const unsigned short* text, int n, char* out, std::size_t outSiz
 
 BSTR newStringFromAnsi(const char* ansi) noexcept {
     const auto* bytes = reinterpret_cast<const unsigned char*>(ansi != nullptr ? ansi : "");
-    unsigned int units = 0;
+    // A leading ASCII run is one unit per byte; only what follows it is decoded
+    // character by character.
+    std::size_t ascii = 0;
+    while (bytes[ascii] != 0 && bytes[ascii] < 0x80) {
+        ++ascii;
+    }
+    auto units = static_cast<unsigned int>(ascii);
     char16_t unit = 0;
-    for (std::size_t i = 0; bytes[i] != 0; i += decodeOne(bytes + i, &unit)) {
+    for (std::size_t i = ascii; bytes[i] != 0; i += decodeOne(bytes + i, &unit)) {
         ++units;
     }
     BSTR result = SysAllocStringLen(nullptr, units);
     if (result == nullptr) {
         return nullptr;
     }
-    std::size_t i = 0;
-    for (unsigned int k = 0; k < units; ++k) {
+    for (std::size_t k = 0; k < ascii; ++k) {
+        result[k] = bytes[k];
+    }
+    std::size_t i = ascii;
+    for (auto k = static_cast<unsigned int>(ascii); k < units; ++k) {
         i += decodeOne(bytes + i, &unit);
         result[k] = static_cast<unsigned short>(unit);
     }

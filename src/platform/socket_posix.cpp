@@ -1,8 +1,8 @@
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <time.h>
 #include <unistd.h>
@@ -100,13 +100,11 @@ void closeSocket(Socket s) noexcept {
     }
 }
 
+// One system call that sets or clears O_NONBLOCK alone, where reading the flags
+// and writing them back would take two.
 int setNonBlocking(Socket s, bool nonBlocking) noexcept {
-    const int flags = ::fcntl(s, F_GETFL);
-    if (flags < 0) {
-        return -1;
-    }
-    const int wanted = nonBlocking ? (flags | O_NONBLOCK) : (flags & ~O_NONBLOCK);
-    return ::fcntl(s, F_SETFL, wanted) < 0 ? -1 : 0;
+    int on = nonBlocking ? 1 : 0;
+    return ::ioctl(s, FIONBIO, &on) < 0 ? -1 : 0;
 }
 
 int connectSocket(Socket s, std::uint32_t address, std::uint16_t port) noexcept {

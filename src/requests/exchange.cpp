@@ -34,13 +34,19 @@ class SocketReplySource final : public ReplySource {
         : socket_(s), deadlineMicros_(deadlineMicros) {}
 
     int receive(char* buffer, int length) noexcept override {
-        return recvAll(socket_, buffer, length, kTransferPauseMillis, kTransferMaxRetries,
-                       deadlineMicros_);
+        // The first receive leaves the socket non-blocking for the later ones.
+        const bool first = !nonBlocking_;
+        nonBlocking_ = true;
+        return first ? recvAll(socket_, buffer, length, kTransferPauseMillis, kTransferMaxRetries,
+                               deadlineMicros_)
+                     : recvMore(socket_, buffer, length, kTransferPauseMillis, kTransferMaxRetries,
+                                deadlineMicros_);
     }
 
   private:
     platform::Socket socket_;
     std::int64_t deadlineMicros_;
+    bool nonBlocking_ = false;
 };
 
 std::atomic<int> replyDeadline{kReplyDeadlineMillis};
@@ -71,7 +77,7 @@ void exchange(const RequestConfig& config, ByteBuffer frame, int frameLength, co
     SocketReplySource source(
         conn.socket,
         platform::clockMicros() + static_cast<std::int64_t>(replyDeadlineMillis()) * 1000);
-    if (!receiveReply(source, frame, static_cast<std::size_t>(frameLength + kReplyRoom), out)) {
+    if (!receiveReply(source, frame, static_cast<std::size_t>(frameLength) + kReplyRoom, out)) {
         return;
     }
     guard.close();

@@ -8,7 +8,7 @@
 namespace otpcli {
 
 ByteBuffer newFrame(int frameLength) noexcept {
-    const auto capacity = static_cast<std::size_t>(frameLength + kReplyRoom);
+    const std::size_t capacity = static_cast<std::size_t>(frameLength) + kReplyRoom;
     ByteBuffer frame = allocateBytes(capacity);
     if (frame) {
         std::memset(frame.get(), 0, capacity);

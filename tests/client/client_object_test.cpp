@@ -165,7 +165,7 @@ TEST(ClientObject, CopyAndAssignmentCarryEveryField) {
 }
 
 TEST(ReturnedStrings, LayoutAndNull) {
-    const unsigned short units[] = {'a', 'b', 'c'};
+    const OLECHAR units[] = {'a', 'b', 'c'};
     BSTR s = SysAllocStringLen(units, 3);
     ASSERT_NE(s, nullptr);
     EXPECT_EQ(SysStringLen(s), 3u);

@@ -1,3 +1,4 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -59,10 +60,17 @@ TEST(HashValue, TextIsHashedAsCodePage949Bytes) {
 
 TEST(HashValue, CharactersTheCodePageLacksHashAsQuestionMarks) {
     EXPECT_EQ(hashOf(utf16("aกb")), referenceHash("a?b"));
-    EXPECT_EQ(hashOf(utf16("x😀y")), referenceHash("x?y"));
     // So different texts can share a hash.
     EXPECT_EQ(hashOf(utf16("กข")), referenceHash("??"));
+#if defined(_WIN32)
+    // The system may replace each unit of a surrogate pair.
+    EXPECT_THAT(hashOf(utf16("x😀y")),
+                ::testing::AnyOf(referenceHash("x?y"), referenceHash("x??y")));
+    EXPECT_THAT(hashOf(utf16("😀ก")), ::testing::AnyOf(referenceHash("??"), referenceHash("???")));
+#else
+    EXPECT_EQ(hashOf(utf16("x😀y")), referenceHash("x?y"));
     EXPECT_EQ(hashOf(utf16("😀ก")), referenceHash("??"));
+#endif
 }
 
 TEST(HashValue, NoMemoryForTheTextIsAFailure) {

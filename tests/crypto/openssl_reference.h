@@ -1,4 +1,5 @@
-// OpenSSL as an independent reference for SHA-1 and SEED.
+// OpenSSL as an independent reference for SHA-1 and SEED (on Windows: the
+// system's CNG for SHA-1, and no SEED).
 #pragma once
 
 #include <array>

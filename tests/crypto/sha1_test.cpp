@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+#include <cstdint>
 #include <cstring>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "crypto/sha1.h"
+#include "crypto/sha1_compress.h"
 #include "openssl_reference.h"
 #include "vector_file.h"
 
@@ -129,6 +133,64 @@ TEST(Sha1, OneObjectServesDigestsInARow) {
     sha1.update(first.data(), static_cast<int>(first.size()));
     sha1.finish(out);
     EXPECT_EQ(toHexText(out, sizeof out), reference(first));
+}
+
+// The one padded block of "abc" and the chaining words it leads to from the
+// initial ones: its digest a9993e36 4706816a ba3e2571 7850c26c 9cd0d89d.
+std::array<unsigned char, 64> abcBlock() {
+    std::array<unsigned char, 64> block{};
+    block[0] = 'a';
+    block[1] = 'b';
+    block[2] = 'c';
+    block[3] = 0x80;
+    block[63] = 24;  // bit length
+    return block;
+}
+constexpr std::uint32_t kInitial[5] = {0x67452301, 0xEFCDAB89, 0x98BADCFE, 0x10325476, 0xC3D2E1F0};
+constexpr std::uint32_t kAbcState[5] = {0xa9993e36, 0x4706816a, 0xba3e2571, 0x7850c26c, 0x9cd0d89d};
+
+TEST(Sha1Compress, PortableGivesTheKnownAnswerOfOneBlock) {
+    const auto block = abcBlock();
+    std::uint32_t state[5];
+    std::copy(std::begin(kInitial), std::end(kInitial), state);
+    otpcli::sha1::compressPortable(state, block.data(), 1);
+    EXPECT_TRUE(std::equal(std::begin(state), std::end(state), std::begin(kAbcState)));
+}
+
+TEST(Sha1Compress, ShaExtensionsGiveTheKnownAnswerOfOneBlock) {
+    if (!otpcli::sha1::haveShaExtensions()) {
+        GTEST_SKIP() << "this processor has no SHA extensions";
+    }
+    const auto block = abcBlock();
+    std::uint32_t state[5];
+    std::copy(std::begin(kInitial), std::end(kInitial), state);
+    otpcli::sha1::compressShaExtensions(state, block.data(), 1);
+    EXPECT_TRUE(std::equal(std::begin(state), std::end(state), std::begin(kAbcState)));
+}
+
+// Any chaining words and any run of blocks: both compressions agree word for
+// word, so the choice between them never shows in a digest.
+TEST(Sha1Compress, ShaExtensionsMatchPortableOnRandomStatesAndBlocks) {
+    if (!otpcli::sha1::haveShaExtensions()) {
+        GTEST_SKIP() << "this processor has no SHA extensions";
+    }
+    std::mt19937 random(314159);
+    for (int trial = 0; trial < 300; ++trial) {
+        const std::size_t blocks = 1 + random() % 9;
+        const Bytes data = randomBytes(random, 64 * blocks + 3);
+        // An unaligned start as well as an aligned one.
+        const unsigned char* start = data.data() + (trial % 2 == 0 ? 0 : 3);
+        std::uint32_t portable[5];
+        for (auto& word : portable) {
+            word = static_cast<std::uint32_t>(random());
+        }
+        std::uint32_t extensions[5];
+        std::copy(std::begin(portable), std::end(portable), extensions);
+        otpcli::sha1::compressPortable(portable, start, blocks);
+        otpcli::sha1::compressShaExtensions(extensions, start, blocks);
+        EXPECT_TRUE(std::equal(std::begin(portable), std::end(portable), std::begin(extensions)))
+            << "trial " << trial << ", " << blocks << " blocks";
+    }
 }
 
 }  // namespace

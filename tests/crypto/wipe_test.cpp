@@ -21,4 +21,13 @@ TEST(Wipe, ZeroesExactlyTheGivenBytes) {
     otpcli::wipe(nullptr, 0);
 }
 
+TEST(Wipe, InlineZeroesExactlyTheGivenBytes) {
+    std::array<unsigned char, 80> bytes;
+    bytes.fill(0xEE);
+    otpcli::wipeInline(bytes.data() + 3, 64);
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        EXPECT_EQ(bytes[i], i >= 3 && i < 67 ? 0 : 0xEE) << "byte " << i;
+    }
+}
+
 }  // namespace

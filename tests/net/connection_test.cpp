@@ -1,9 +1,5 @@
-#include <arpa/inet.h>
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/socket.h>
 
-#include <cerrno>
 #include <chrono>
 #include <string>
 #include <tuple>
@@ -13,6 +9,11 @@
 #include "net_fixture.h"
 #include "platform/socket.h"
 #include "support/loopback_server.h"
+#include "support/sockets.h"
+
+#if !defined(_WIN32)
+#include <fcntl.h>
+#endif
 
 namespace otpcli::test {
 namespace {
@@ -93,8 +94,14 @@ TEST_F(OpenConnection, RefusedConnectCountsAsFailure) {
     OwnedConnection conn;
     const auto start = Clock::now();
     EXPECT_EQ(conn.open(refused.port(), 5), -1);
-    EXPECT_EQ(platform::socketError(), ECONNREFUSED);
+    EXPECT_EQ(platform::socketError(), kErrorConnectionRefused);
+#if defined(_WIN32)
+    // Windows retries a refused connect for a second or two before it reports
+    // it (Wine reports it at once): still well within the five waits.
+    EXPECT_LT(millisSince(start), 4000);
+#else
     EXPECT_LT(millisSince(start), 1000);
+#endif
     EXPECT_EQ(table(), std::make_tuple(0, 1, 0));
 }
 
@@ -113,13 +120,16 @@ TEST_F(OpenConnection, ConnectThatNeverCompletesTimesOutAfterItsWaits) {
 }
 
 TEST_F(OpenConnection, ConnectedSocketIsBlocking) {
-    LoopbackServer server({Script().send("ready").readToEnd()}, kPrimary);
+    LoopbackServer server({Script().pause(200ms).send("ready").readToEnd()}, kPrimary);
     ASSERT_TRUE(server.listening());
     OwnedConnection conn;
     ASSERT_EQ(conn.open(server.port(), 2), 0);
+#if !defined(_WIN32)
+    // Windows offers no way to read a socket's mode back.
     const int flags = ::fcntl(conn.socket(), F_GETFL);
     ASSERT_GE(flags, 0);
     EXPECT_EQ(flags & O_NONBLOCK, 0);
+#endif
     // A blocking receive waits for the server's bytes instead of failing.
     char got[5] = {};
     EXPECT_EQ(::recv(conn.socket(), got, sizeof got, MSG_WAITALL), 5);

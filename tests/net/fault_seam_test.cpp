@@ -14,8 +14,12 @@
 namespace otpcli::test {
 namespace {
 
-// The fault seam fails with EIO.
+// The fault seam fails with EIO (WSAENETDOWN on Windows).
+#if defined(_WIN32)
+constexpr int kInjectedError = WSAENETDOWN;
+#else
 constexpr int kInjectedError = EIO;
+#endif
 
 class SocketFault : public NetTest {};
 

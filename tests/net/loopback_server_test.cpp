@@ -1,8 +1,4 @@
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <memory>
@@ -10,6 +6,7 @@
 #include <vector>
 
 #include "support/loopback_server.h"
+#include "support/sockets.h"
 
 namespace otpcli::test {
 namespace {
@@ -20,38 +17,37 @@ using Clock = std::chrono::steady_clock;
 // A plain blocking client, independent of the library under test.
 class Client {
   public:
-    explicit Client(std::uint16_t port) : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+    explicit Client(std::uint16_t port) : fd_(openTcpSocket()) {
         sockaddr_in to{};
         to.sin_family = AF_INET;
         to.sin_port = htons(port);
         to.sin_addr.s_addr = htonl(0x7F000001);
         connected_ = ::connect(fd_, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0;
-        const timeval limit{3, 0};
-        ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+        setReceiveTimeout(fd_, 3000);
     }
-    ~Client() { ::close(fd_); }
+    ~Client() { closeSocketHandle(fd_); }
     Client(const Client&) = delete;
     Client& operator=(const Client&) = delete;
 
     bool connected() const { return connected_; }
-    void shutdownWrite() { ::shutdown(fd_, SHUT_WR); }
+    void shutdownWrite() { ::shutdown(fd_, kShutdownWrite); }
     bool send(const std::string& bytes) {
-        return ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL) ==
-               static_cast<ssize_t>(bytes.size());
+        const auto sent = ::send(fd_, bytes.data(), bytes.size(), kSendNoSignal);
+        return sent >= 0 && static_cast<std::size_t>(sent) == bytes.size();
     }
     // Everything until the server closes (or three seconds of silence).
     std::string readToEnd() {
         std::string got;
         char chunk[256];
-        ssize_t r;
-        while ((r = ::recv(fd_, chunk, sizeof chunk, 0)) > 0) {
+        for (auto r = ::recv(fd_, chunk, sizeof chunk, 0); r > 0;
+             r = ::recv(fd_, chunk, sizeof chunk, 0)) {
             got.append(chunk, static_cast<std::size_t>(r));
         }
         return got;
     }
 
   private:
-    int fd_;
+    SocketHandle fd_;
     bool connected_ = false;
 };
 

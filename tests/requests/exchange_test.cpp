@@ -1,9 +1,5 @@
 // The shared exchange: replies turned into the error state, local failures,
 // and resources released on every path.
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <functional>
 #include <string>
@@ -13,6 +9,7 @@
 #include "client/messages.h"
 #include "requests/request_fixture.h"
 #include "support/descriptors.h"
+#include "support/loopback_server.h"
 
 namespace otpcli::test {
 namespace {
@@ -101,19 +98,12 @@ TEST_F(Exchange, RepliesLargerThanTheFrameBuffer) {
 }
 
 TEST_F(Exchange, NothingListeningGivesN001) {
-    // A bound socket that does not listen refuses connections.
-    const int idle = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(bind(idle, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-    socklen_t len = sizeof addr;
-    getsockname(idle, reinterpret_cast<sockaddr*>(&addr), &len);
-    ASSERT_EQ(client.init(ntohs(addr.sin_port), w(utf16(kSite)), w(utf16(kKey))), S_OK);
+    const RefusingPort idle("127.0.0.1");
+    ASSERT_TRUE(idle.bound());
+    ASSERT_EQ(client.init(idle.port(), w(utf16(kSite)), w(utf16(kKey))), S_OK);
     EXPECT_EQ(client.reqJoin(w(kNumber), 0), E_FAIL);
     EXPECT_EQ(client.code(), kCannotConnect.code);
     EXPECT_EQ(client.mesg(), kCannotConnect.mesg);
-    close(idle);
     EXPECT_EQ(service.connections(), 0);
 }
 
@@ -155,6 +145,7 @@ TEST_F(Exchange, FailedAllocationsGiveA001) {
 
 TEST_F(Exchange, NoDescriptorIsLeftOpen) {
     const int before = openDescriptorCount();
+    ASSERT_GE(before, 0);
     const std::string replies[] = {
         RecordingService::reply("0000", ""),
         RecordingService::reply("E400", "refused"),

@@ -1,11 +1,6 @@
 #include "requests/recording_service.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
@@ -16,15 +11,15 @@ namespace {
 constexpr int kIoTimeoutMillis = 3000;
 
 // Reads exactly n bytes, each wait bounded; false on timeout or close.
-bool readExactly(int fd, std::string& out, std::size_t n) {
+bool readExactly(SocketHandle fd, std::string& out, std::size_t n) {
     while (out.size() < n) {
         pollfd p{fd, POLLIN, 0};
-        if (poll(&p, 1, kIoTimeoutMillis) <= 0) {
+        if (pollSockets(&p, 1, kIoTimeoutMillis) <= 0) {
             return false;
         }
         char buf[4096];
         const std::size_t want = std::min(sizeof buf, n - out.size());
-        const ssize_t r = recv(fd, buf, want, 0);
+        const auto r = recv(fd, buf, want, 0);
         if (r <= 0) {
             return false;
         }
@@ -36,12 +31,13 @@ bool readExactly(int fd, std::string& out, std::size_t n) {
 }  // namespace
 
 RecordingService::RecordingService(const char* address) {
-    listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    listener_ = openTcpSocket();
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     inet_pton(AF_INET, address, &addr.sin_addr);
     const int one = 1;
-    setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&one),
+               sizeof one);
     if (bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
         listen(listener_, 16) != 0) {
         throw std::runtime_error("recording service cannot listen");
@@ -56,7 +52,7 @@ RecordingService::RecordingService(const char* address) {
 RecordingService::~RecordingService() {
     stop_ = true;
     thread_.join();
-    close(listener_);
+    closeSocketHandle(listener_);
 }
 
 void RecordingService::setReply(std::string bytes) {
@@ -79,20 +75,20 @@ std::vector<std::string> RecordingService::frames() const {
 void RecordingService::serve() {
     while (!stop_) {
         pollfd p{listener_, POLLIN, 0};
-        if (poll(&p, 1, 20) <= 0) {
+        if (pollSockets(&p, 1, 20) <= 0) {
             continue;
         }
-        const int client = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-        if (client < 0) {
+        const SocketHandle client = acceptConnection(listener_, false);
+        if (client == kNoSocketHandle) {
             continue;
         }
         ++connections_;
         handle(client);
-        close(client);
+        closeSocketHandle(client);
     }
 }
 
-void RecordingService::handle(int client) {
+void RecordingService::handle(SocketHandle client) {
     std::string frame;
     if (!readExactly(client, frame, 5)) {
         return;
@@ -109,7 +105,7 @@ void RecordingService::handle(int client) {
     }
     std::size_t sent = 0;
     while (sent < answer.size()) {
-        const ssize_t r = send(client, answer.data() + sent, answer.size() - sent, MSG_NOSIGNAL);
+        const auto r = send(client, answer.data() + sent, answer.size() - sent, kSendNoSignal);
         if (r <= 0) {
             return;
         }

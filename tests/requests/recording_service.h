@@ -8,6 +8,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/sockets.h"
+
 namespace otpcli::test {
 
 class RecordingService {
@@ -31,9 +33,9 @@ class RecordingService {
 
   private:
     void serve();
-    void handle(int client);
+    void handle(SocketHandle client);
 
-    int listener_ = -1;
+    SocketHandle listener_ = kNoSocketHandle;
     int port_ = 0;
     std::atomic<bool> stop_{false};
     std::atomic<int> connections_{0};

@@ -1,11 +1,28 @@
 #include "requests/request_fixture.h"
 
-#include <openssl/sha.h>
+#include <array>
 
 #include "crypto/seal.h"
 
+#if defined(_WIN32)
+#include "support/cng_sha1.h"
+#else
+#include <openssl/sha.h>
+#endif
+
 namespace otpcli::test {
 namespace {
+
+// The reference SHA-1: OpenSSL, or the system's CNG on Windows.
+std::array<unsigned char, 20> referenceSha1(const std::string& bytes) {
+#if defined(_WIN32)
+    return cngSha1(bytes.data(), bytes.size());
+#else
+    std::array<unsigned char, SHA_DIGEST_LENGTH> digest{};
+    SHA1(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), digest.data());
+    return digest;
+#endif
+}
 
 std::string hex(const unsigned char* bytes, std::size_t n) {
     static const char digits[] = "0123456789abcdef";
@@ -20,16 +37,14 @@ std::string hex(const unsigned char* bytes, std::size_t n) {
 }  // namespace
 
 std::string sha1Hex(const std::string& bytes) {
-    unsigned char digest[SHA_DIGEST_LENGTH];
-    SHA1(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), digest);
-    return hex(digest, sizeof digest);
+    const auto digest = referenceSha1(bytes);
+    return hex(digest.data(), digest.size());
 }
 
 std::string identityBlock(const std::string& plain, const std::string& keyMaterial) {
-    unsigned char key[SHA_DIGEST_LENGTH];
-    SHA1(reinterpret_cast<const unsigned char*>(keyMaterial.data()), keyMaterial.size(), key);
+    const auto key = referenceSha1(keyMaterial);
     unsigned char sealed[64];
-    const int n = otpcli::seal(key, SHA_DIGEST_LENGTH, 5,
+    const int n = otpcli::seal(key.data(), static_cast<int>(key.size()), 5,
                                reinterpret_cast<const unsigned char*>(plain.data()),
                                static_cast<int>(plain.size()), sealed);
     EXPECT_EQ(n, 48);

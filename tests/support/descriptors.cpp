@@ -1,5 +1,24 @@
 #include "support/descriptors.h"
 
+#if defined(_WIN32)
+
+#include <windows.h>
+
+namespace otpcli::test {
+
+// Sockets are handles too: the process's handle count.
+int openDescriptorCount() {
+    DWORD count = 0;
+    if (!GetProcessHandleCount(GetCurrentProcess(), &count)) {
+        return -1;
+    }
+    return static_cast<int>(count);
+}
+
+}  // namespace otpcli::test
+
+#else
+
 #include <filesystem>
 #include <system_error>
 
@@ -22,3 +41,5 @@ int openDescriptorCount() {
 }
 
 }  // namespace otpcli::test
+
+#endif

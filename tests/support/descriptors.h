@@ -1,4 +1,5 @@
-// The process's open file descriptors, for tests that check nothing leaks.
+// The process's open file descriptors (handles on Windows), for tests that
+// check nothing leaks.
 #pragma once
 
 namespace otpcli::test {

@@ -1,13 +1,5 @@
 #include "support/loopback_server.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <utility>
 
 namespace otpcli::test {
@@ -34,24 +26,24 @@ bool loopbackAddress(const std::string& address, std::uint16_t port, sockaddr_in
     return true;
 }
 
-// A new socket bound to address:port; -1 on failure.
-int boundSocket(const std::string& address, std::uint16_t port, int extraFlags) {
+// A new socket bound to address:port; kNoSocketHandle on failure.
+SocketHandle boundSocket(const std::string& address, std::uint16_t port, bool nonBlocking) {
     sockaddr_in a{};
     if (!loopbackAddress(address, port, &a)) {
-        return -1;
+        return kNoSocketHandle;
     }
-    const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | extraFlags, 0);
-    if (s < 0) {
-        return -1;
+    const SocketHandle s = openTcpSocket(nonBlocking);
+    if (s == kNoSocketHandle) {
+        return kNoSocketHandle;
     }
     if (::bind(s, reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0) {
-        ::close(s);
-        return -1;
+        closeSocketHandle(s);
+        return kNoSocketHandle;
     }
     return s;
 }
 
-std::uint16_t localPort(int s) {
+std::uint16_t localPort(SocketHandle s) {
     sockaddr_in a{};
     socklen_t len = sizeof a;
     if (::getsockname(s, reinterpret_cast<sockaddr*>(&a), &len) != 0) {
@@ -107,17 +99,16 @@ Script& Script::reset() {
 LoopbackServer::LoopbackServer(std::vector<Script> scripts, const std::string& address,
                                std::uint16_t port, milliseconds ioLimit)
     : scripts_(std::move(scripts)), address_(address), ioLimit_(ioLimit) {
-    if (::pipe2(wake_, O_CLOEXEC) != 0) {
-        wake_[0] = wake_[1] = -1;
+    if (!openWakePair(wake_)) {
         done_ = true;
         return;
     }
-    listener_ = boundSocket(address, port, SOCK_NONBLOCK);
-    if (listener_ >= 0 && ::listen(listener_, kBacklog) != 0) {
-        ::close(listener_);
-        listener_ = -1;
+    listener_ = boundSocket(address, port, true);
+    if (listener_ != kNoSocketHandle && ::listen(listener_, kBacklog) != 0) {
+        closeSocketHandle(listener_);
+        listener_ = kNoSocketHandle;
     }
-    if (listener_ < 0) {
+    if (listener_ == kNoSocketHandle) {
         done_ = true;
         return;
     }
@@ -127,18 +118,14 @@ LoopbackServer::LoopbackServer(std::vector<Script> scripts, const std::string& a
 
 LoopbackServer::~LoopbackServer() {
     stopping_ = true;
-    if (wake_[1] >= 0) {
-        const char byte = 0;
-        [[maybe_unused]] const ssize_t ignored = ::write(wake_[1], &byte, 1);
+    if (wake_[1] != kNoSocketHandle) {
+        signalWake(wake_);
     }
     if (thread_.joinable()) {
         thread_.join();
     }
-    for (const int fd : {listener_, wake_[0], wake_[1]}) {
-        if (fd >= 0) {
-            ::close(fd);
-        }
-    }
+    closeSocketHandle(listener_);
+    closeWakePair(wake_);
 }
 
 std::vector<std::string> LoopbackServer::received() const {
@@ -180,11 +167,11 @@ void LoopbackServer::update(Change change) {
 
 void LoopbackServer::run() {
     for (const Script& script : scripts_) {
-        int connection = -1;
-        while (connection < 0 && waitFor(listener_, POLLIN, milliseconds(-1))) {
-            connection = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        SocketHandle connection = kNoSocketHandle;
+        while (connection == kNoSocketHandle && waitFor(listener_, POLLIN, milliseconds(-1))) {
+            connection = acceptConnection(listener_, true);
         }
-        if (connection < 0) {
+        if (connection == kNoSocketHandle) {
             break;
         }
         update([this] { ++accepted_; });
@@ -194,7 +181,7 @@ void LoopbackServer::run() {
     update([this] { done_ = true; });
 }
 
-void LoopbackServer::serve(int connection, const Script& script) {
+void LoopbackServer::serve(SocketHandle connection, const Script& script) {
     for (const Script::Step& step : script.steps()) {
         bool carryOn = !stopping_;
         std::string got;
@@ -218,7 +205,7 @@ void LoopbackServer::serve(int connection, const Script& script) {
                 const std::size_t piece = step.count == 0 ? step.bytes.size() : step.count;
                 for (std::size_t at = 0; carryOn && at < step.bytes.size(); at += piece) {
                     if (at > 0) {
-                        waitFor(-1, 0, step.duration);
+                        waitFor(kNoSocketHandle, 0, step.duration);
                         carryOn = !stopping_;
                     }
                     carryOn = carryOn && sendAllBytes(connection, step.bytes.substr(at, piece));
@@ -226,11 +213,12 @@ void LoopbackServer::serve(int connection, const Script& script) {
                 break;
             }
             case Script::Kind::Pause:
-                waitFor(-1, 0, step.duration);
+                waitFor(kNoSocketHandle, 0, step.duration);
                 break;
             case Script::Kind::Reset: {
                 const linger abort{1, 0};
-                ::setsockopt(connection, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+                ::setsockopt(connection, SOL_SOCKET, SO_LINGER,
+                             reinterpret_cast<const char*>(&abort), sizeof abort);
                 carryOn = false;
                 break;
             }
@@ -239,18 +227,18 @@ void LoopbackServer::serve(int connection, const Script& script) {
             break;
         }
     }
-    ::close(connection);
+    closeSocketHandle(connection);
 }
 
-bool LoopbackServer::readExactly(int connection, std::size_t n, std::string& into) {
+bool LoopbackServer::readExactly(SocketHandle connection, std::size_t n, std::string& into) {
     char chunk[65536];
     std::size_t left = n;
     while (left > 0) {
-        const ssize_t r = ::recv(connection, chunk, left < sizeof chunk ? left : sizeof chunk, 0);
+        const auto r = ::recv(connection, chunk, left < sizeof chunk ? left : sizeof chunk, 0);
         if (r > 0) {
             into.append(chunk, static_cast<std::size_t>(r));
             left -= static_cast<std::size_t>(r);
-        } else if (r == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) ||
+        } else if (r == 0 || !isRetryableSocketError(lastSocketError()) ||
                    !waitFor(connection, POLLIN, ioLimit_)) {
             return false;
         }
@@ -258,29 +246,28 @@ bool LoopbackServer::readExactly(int connection, std::size_t n, std::string& int
     return true;
 }
 
-bool LoopbackServer::readToEnd(int connection, std::string& into) {
+bool LoopbackServer::readToEnd(SocketHandle connection, std::string& into) {
     char chunk[65536];
     for (;;) {
-        const ssize_t r = ::recv(connection, chunk, sizeof chunk, 0);
+        const auto r = ::recv(connection, chunk, sizeof chunk, 0);
         if (r > 0) {
             into.append(chunk, static_cast<std::size_t>(r));
         } else if (r == 0) {
             return true;
-        } else if ((errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) ||
+        } else if (!isRetryableSocketError(lastSocketError()) ||
                    !waitFor(connection, POLLIN, ioLimit_)) {
             return false;
         }
     }
 }
 
-bool LoopbackServer::sendAllBytes(int connection, const std::string& bytes) {
+bool LoopbackServer::sendAllBytes(SocketHandle connection, const std::string& bytes) {
     std::size_t sent = 0;
     while (sent < bytes.size()) {
-        const ssize_t r =
-            ::send(connection, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        const auto r = ::send(connection, bytes.data() + sent, bytes.size() - sent, kSendNoSignal);
         if (r >= 0) {
             sent += static_cast<std::size_t>(r);
-        } else if ((errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) ||
+        } else if (!isRetryableSocketError(lastSocketError()) ||
                    !waitFor(connection, POLLOUT, ioLimit_)) {
             return false;
         }
@@ -288,7 +275,7 @@ bool LoopbackServer::sendAllBytes(int connection, const std::string& bytes) {
     return true;
 }
 
-bool LoopbackServer::waitFor(int fd, short events, milliseconds limit) {
+bool LoopbackServer::waitFor(SocketHandle fd, short events, milliseconds limit) {
     const bool bounded = limit.count() >= 0;
     const Clock::time_point deadline = Clock::now() + (bounded ? limit : milliseconds(0));
     for (;;) {
@@ -301,8 +288,8 @@ bool LoopbackServer::waitFor(int fd, short events, milliseconds limit) {
             timeout = left > 0 ? static_cast<int>(left) : 0;
         }
         pollfd entries[2] = {{wake_[0], POLLIN, 0}, {fd, events, 0}};
-        const int r = ::poll(entries, 2, timeout);
-        if (r < 0 && errno != EINTR) {
+        const int r = pollSockets(entries, 2, timeout);
+        if (r < 0 && !isRetryableSocketError(lastSocketError())) {
             return false;
         }
         if (r > 0) {
@@ -324,21 +311,19 @@ void LoopbackServer::record(std::string bytes) {
 }
 
 RefusingPort::RefusingPort(const std::string& address, std::uint16_t port)
-    : socket_(boundSocket(address, port, 0)) {
-    if (socket_ >= 0) {
+    : socket_(boundSocket(address, port, false)) {
+    if (socket_ != kNoSocketHandle) {
         port_ = localPort(socket_);
     }
 }
 
 RefusingPort::~RefusingPort() {
-    if (socket_ >= 0) {
-        ::close(socket_);
-    }
+    closeSocketHandle(socket_);
 }
 
 StalledListener::StalledListener(const std::string& address) {
-    listener_ = boundSocket(address, 0, 0);
-    if (listener_ < 0 || ::listen(listener_, 0) != 0) {
+    listener_ = boundSocket(address, 0, false);
+    if (listener_ == kNoSocketHandle || ::listen(listener_, 0) != 0) {
         return;
     }
     port_ = localPort(listener_);
@@ -347,30 +332,32 @@ StalledListener::StalledListener(const std::string& address) {
     // Fill the accept queue until a connect hangs; a connect that is refused or
     // fails otherwise leaves the listener unusable for the purpose.
     for (int i = 0; i <= kMaxStallFillers; ++i) {
-        const int probe = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-        if (probe < 0) {
+        const SocketHandle probe = openTcpSocket(true);
+        if (probe == kNoSocketHandle) {
             return;
         }
         if (::connect(probe, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0) {
             fillers_.push_back(probe);
             continue;
         }
-        if (errno != EINPROGRESS) {
-            ::close(probe);
+        if (!isConnectInProgress(lastSocketError())) {
+            closeSocketHandle(probe);
             return;
         }
         pollfd entry{probe, POLLOUT, 0};
-        const int r = ::poll(&entry, 1, kStallProbeMillis);
+        const int r = pollSockets(&entry, 1, kStallProbeMillis);
         if (r == 0) {
-            ::close(probe);
+            closeSocketHandle(probe);
             stalled_ = true;
             return;
         }
         int pending = -1;
         socklen_t len = sizeof pending;
-        if (r < 0 || ::getsockopt(probe, SOL_SOCKET, SO_ERROR, &pending, &len) != 0 ||
+        if (r < 0 ||
+            ::getsockopt(probe, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&pending), &len) !=
+                0 ||
             pending != 0) {
-            ::close(probe);
+            closeSocketHandle(probe);
             return;
         }
         fillers_.push_back(probe);
@@ -378,12 +365,10 @@ StalledListener::StalledListener(const std::string& address) {
 }
 
 StalledListener::~StalledListener() {
-    for (const int fd : fillers_) {
-        ::close(fd);
+    for (const SocketHandle fd : fillers_) {
+        closeSocketHandle(fd);
     }
-    if (listener_ >= 0) {
-        ::close(listener_);
-    }
+    closeSocketHandle(listener_);
 }
 
 }  // namespace otpcli::test

@@ -14,6 +14,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/sockets.h"
+
 namespace otpcli::test {
 
 using std::chrono::milliseconds;
@@ -68,7 +70,7 @@ class LoopbackServer {
     LoopbackServer& operator=(const LoopbackServer&) = delete;
 
     // False when the address could not be bound or listened on.
-    bool listening() const { return listener_ >= 0; }
+    bool listening() const { return listener_ != kNoSocketHandle; }
     std::uint16_t port() const { return port_; }
     const std::string& address() const { return address_; }
 
@@ -88,13 +90,13 @@ class LoopbackServer {
 
   private:
     void run();
-    void serve(int connection, const Script& script);
-    bool readExactly(int connection, std::size_t n, std::string& into);
-    bool readToEnd(int connection, std::string& into);
-    bool sendAllBytes(int connection, const std::string& bytes);
-    // Waits for the socket (or, when fd < 0, for nothing) until the time passes
-    // or the server stops; true when the socket is ready.
-    bool waitFor(int fd, short events, milliseconds limit);
+    void serve(SocketHandle connection, const Script& script);
+    bool readExactly(SocketHandle connection, std::size_t n, std::string& into);
+    bool readToEnd(SocketHandle connection, std::string& into);
+    bool sendAllBytes(SocketHandle connection, const std::string& bytes);
+    // Waits for the socket (or, when it is kNoSocketHandle, for nothing) until
+    // the time passes or the server stops; true when the socket is ready.
+    bool waitFor(SocketHandle fd, short events, milliseconds limit);
     void record(std::string bytes);
     // Changes the progress counters under the lock and wakes the waiters.
     template <typename Change>
@@ -104,8 +106,8 @@ class LoopbackServer {
     std::string address_;
     std::uint16_t port_ = 0;
     milliseconds ioLimit_;
-    int listener_ = -1;
-    int wake_[2] = {-1, -1};  // a byte on wake_[1] stops the thread
+    SocketHandle listener_ = kNoSocketHandle;
+    SocketHandle wake_[2] = {kNoSocketHandle, kNoSocketHandle};  // signalled to stop the thread
     std::atomic<bool> stopping_{false};
 
     mutable std::mutex mutex_;
@@ -128,11 +130,11 @@ class RefusingPort {
     RefusingPort& operator=(const RefusingPort&) = delete;
 
     // False when the address and port could not be bound (the port is taken).
-    bool bound() const { return socket_ >= 0; }
+    bool bound() const { return socket_ != kNoSocketHandle; }
     std::uint16_t port() const { return port_; }
 
   private:
-    int socket_ = -1;
+    SocketHandle socket_ = kNoSocketHandle;
     std::uint16_t port_ = 0;
 };
 
@@ -151,8 +153,8 @@ class StalledListener {
     std::uint16_t port() const { return port_; }
 
   private:
-    int listener_ = -1;
-    std::vector<int> fillers_;
+    SocketHandle listener_ = kNoSocketHandle;
+    std::vector<SocketHandle> fillers_;
     std::uint16_t port_ = 0;
     bool stalled_ = false;
 };

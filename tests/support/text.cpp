@@ -1,12 +1,63 @@
 #include "support/text.h"
 
+#if !defined(_WIN32)
 #include <iconv.h>
+#endif
 
 #include <stdexcept>
 #include <vector>
 
 namespace otpcli::test {
 namespace {
+
+#if defined(_WIN32)
+
+// The system's converters, with fixed code pages: UTF-8 (65001) and 949,
+// whatever the process's ANSI code page is.
+constexpr UINT kUtf8 = 65001;
+constexpr UINT kKorean = 949;
+
+std::wstring toWide(UINT codePage, std::string_view in) {
+    if (in.empty()) {
+        return {};
+    }
+    const int size = static_cast<int>(in.size());
+    const int n = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, in.data(), size, nullptr, 0);
+    if (n <= 0) {
+        throw std::runtime_error("MultiByteToWideChar failed");
+    }
+    std::wstring out(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, in.data(), size, out.data(), n);
+    return out;
+}
+
+std::string fromWide(UINT codePage, const std::wstring& in) {
+    if (in.empty()) {
+        return {};
+    }
+    const int size = static_cast<int>(in.size());
+    BOOL lossy = FALSE;
+    const int n = WideCharToMultiByte(codePage, 0, in.data(), size, nullptr, 0, nullptr, &lossy);
+    if (n <= 0 || lossy) {
+        throw std::runtime_error("WideCharToMultiByte failed");
+    }
+    std::string out(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(codePage, 0, in.data(), size, out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+}  // namespace
+
+std::u16string utf16(std::string_view utf8) {
+    const std::wstring wide = toWide(kUtf8, utf8);
+    return std::u16string(wide.begin(), wide.end());
+}
+
+std::string cp949(std::string_view utf8) {
+    return fromWide(kKorean, toWide(kUtf8, utf8));
+}
+
+#else
 
 std::string convert(const char* to, const char* from, std::string_view in) {
     iconv_t cd = iconv_open(to, from);
@@ -41,6 +92,8 @@ std::u16string utf16(std::string_view utf8) {
 std::string cp949(std::string_view utf8) {
     return convert("CP949", "UTF-8", utf8);
 }
+
+#endif
 
 std::u16string take(BSTR text) {
     if (text == nullptr) {

@@ -15,7 +15,8 @@ inline const unsigned short* w(const std::u16string& text) {
 
 // UTF-8 text as UTF-16.
 std::u16string utf16(std::string_view utf8);
-// UTF-8 text as code page 949 bytes, converted by iconv independently of the library.
+// UTF-8 text as code page 949 bytes, converted independently of the library (iconv;
+// the system's converters on Windows).
 std::string cp949(std::string_view utf8);
 
 // Takes ownership of a returned string: its contents as UTF-16, then frees it.

@@ -3,6 +3,7 @@
 // 2: the command line was wrong.
 #include <CLI/CLI.hpp>
 #include <cstdlib>
+#include <exception>
 #include <functional>
 #include <iostream>
 #include <map>
@@ -257,9 +258,7 @@ int runRequest(const std::string& name, const Arguments& args) {
     return status == S_OK ? kExitOk : kExitFailed;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int run(int argc, char** argv) {
     CLI::App app{"Sends one request to the OTP service and prints its result code and message."};
     app.name("otpcli");
     Arguments args;
@@ -276,4 +275,18 @@ int main(int argc, char** argv) {
         std::cerr << "otpcli: " << e.message << '\n';
         return kExitUsage;
     }
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Nothing the tool does should throw past here; if something does, say so
+    // instead of terminating without a word.
+    try {
+        return run(argc, argv);
+    } catch (const std::exception& e) {
+        std::cerr << "error: " << e.what() << "\n";
+    } catch (...) {
+        std::cerr << "error: unexpected failure\n";
+    }
+    return 1;
 }

@@ -26,7 +26,7 @@ std::string jsonString(std::string_view utf8) {
             default:
                 if (static_cast<unsigned char>(c) < 0x20) {
                     char escape[8];
-                    std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c));
+                    (void)std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c));
                     out += escape;
                 } else {
                     out += c;

@@ -2,6 +2,7 @@
 #include <CLI/CLI.hpp>
 #include <asio.hpp>
 #include <csignal>
+#include <exception>
 #include <fstream>
 #include <iostream>
 #include <random>
@@ -57,9 +58,7 @@ bool loadSites(const Options& options, otpd::SiteRegistry& sites) {
     return true;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int run(int argc, char** argv) {
     Options options;
     CLI::App app{"Local stand-in for the OTP service: answers the client library's requests."};
     app.add_option("--listen", options.listen, "Address to listen on")->capture_default_str();
@@ -144,4 +143,18 @@ int main(int argc, char** argv) {
         return 1;
     }
     return 0;
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Nothing the tool does should throw past here; if something does, say so
+    // instead of terminating without a word.
+    try {
+        return run(argc, argv);
+    } catch (const std::exception& e) {
+        std::cerr << "error: " << e.what() << "\n";
+    } catch (...) {
+        std::cerr << "error: unexpected failure\n";
+    }
+    return 1;
 }

@@ -25,7 +25,7 @@ std::string encodeReply(std::string_view request, std::string_view code, std::st
     body += field(request, kTransactionOffset + kTransactionBytes - kCodeTailBytes, kCodeTailBytes);
     body += message;
     char length[kLengthFieldBytes + 1];
-    std::snprintf(length, sizeof length, "%05zu", body.size());
+    (void)std::snprintf(length, sizeof length, "%05zu", body.size());
     return std::string(length, kLengthFieldBytes) + body;
 }
 

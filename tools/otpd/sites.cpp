@@ -49,7 +49,7 @@ bool SiteRegistry::addAll(std::istream& lines, std::string& error) {
             continue;
         }
         if (!add(line, error)) {
-            error = "line " + std::to_string(number) + ": " + error;
+            error = std::string("line ").append(std::to_string(number)).append(": ").append(error);
             return false;
         }
     }

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Formatting and static analysis of the library and tools sources.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh build test lint
+cmake --preset default >/dev/null
+files=$(git ls-files '*.cpp' '*.h' '*.hpp')
+clang-format --dry-run -Werror $files
+sources=$(git ls-files 'src/*.cpp' 'tools/*.cpp' | grep -v '_win32\.cpp$')
+status=0
+report=$(printf '%s\n' $sources |
+    xargs -P "$(nproc)" -n 4 clang-tidy -p build/default --quiet --warnings-as-errors='*' 2>&1) ||
+    status=$?
+printf '%s\n' "$report" | grep -v 'warnings generated' || true
+[ "$status" -eq 0 ] || { echo "lint: clang-tidy found problems" >&2; exit 1; }
+echo "lint: clean"
