@@ -54,8 +54,9 @@ int connectWithTimeout(Connection& conn, int connectTimeout) noexcept {
         if (!ready.readable && !ready.writable) {
             return -1;
         }
+        // A wait that saw no error spares reading the pending error: it is 0.
         int pending = 0;
-        if (platform::pendingSocketError(conn.socket, &pending) != 0) {
+        if (ready.mayHaveError && platform::pendingSocketError(conn.socket, &pending) != 0) {
             return -1;
         }
         if (pending != 0) {

@@ -50,6 +50,9 @@ int connectSocket(Socket s, std::uint32_t address, std::uint16_t port) noexcept;
 struct Readiness {
     bool readable = false;
     bool writable = false;
+    // The wait saw an error or a hang-up on the socket, or the system cannot
+    // tell: only then can the socket have a pending error worth reading.
+    bool mayHaveError = true;
 };
 
 // Waits up to timeoutMillis for the socket to become readable (wantRead) or

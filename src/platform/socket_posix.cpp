@@ -144,6 +144,8 @@ int waitSocket(Socket s, bool wantRead, bool wantWrite, int timeoutMillis,
                 const bool broken = (entry.revents & (POLLERR | POLLHUP)) != 0;
                 ready->readable = wantRead && (broken || (entry.revents & POLLIN) != 0);
                 ready->writable = wantWrite && (broken || (entry.revents & POLLOUT) != 0);
+                // poll reports a pending socket error as POLLERR.
+                ready->mayHaveError = broken;
                 if ((entry.revents & POLLNVAL) != 0) {
                     errno = EBADF;
                     return -1;

@@ -79,10 +79,10 @@ TEST_F(SocketTorture, EachSocketCallOfEachRequestFailsInTurn) {
             EXPECT_TRUE(descriptorsSettleTo(descriptors));
         }
         EXPECT_TRUE(completed);
-        // Socket, connect, send, and the wait, pending-error read and receive of
-        // the length field and of the body at the least (eleven when the connect
-        // is polled for too).
-        EXPECT_GE(failed, 9);
+        // Socket, connect, send, and the wait and receive of the length field
+        // and of the body at the least (more when the connect is polled for, or
+        // a wait sees an error and the pending error is read).
+        EXPECT_GE(failed, 7);
         EXPECT_TRUE(connected);
     }
 }
