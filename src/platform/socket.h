@@ -22,6 +22,7 @@ inline constexpr Socket kNoSocket = -1;
 // Socket error values that the transport sets itself.
 extern const int kErrorHostNotFound;  // name lookup failed
 extern const int kErrorTimedOut;      // a wait or the retries ran out
+extern const int kErrorInjected;      // a call failed by the test seam
 
 int socketError() noexcept;
 void setSocketError(int error) noexcept;

@@ -10,40 +10,14 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/fault_seam.h"
 #include "platform/socket.h"
 
 namespace otpcli::platform {
 
 const int kErrorHostNotFound = 2;
 const int kErrorTimedOut = ETIMEDOUT;
-
-namespace {
-
-thread_local int faultAt = 0;
-thread_local int callsCounted = 0;
-
-// Counts one system call of the seam; true when this one is to fail.
-bool injectFault() noexcept {
-    ++callsCounted;
-    if (faultAt > 0 && callsCounted == faultAt) {
-        errno = EIO;
-        return true;
-    }
-    return false;
-}
-
-}  // namespace
-
-int failSocketCallAt(int k) noexcept {
-    const int counted = callsCounted;
-    faultAt = k;
-    callsCounted = 0;
-    return counted;
-}
-
-int socketCallsCounted() noexcept {
-    return callsCounted;
-}
+const int kErrorInjected = EIO;
 
 int socketError() noexcept {
     return errno;

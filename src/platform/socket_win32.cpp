@@ -1,12 +1,14 @@
 // Windows Sockets: the socket calls of Windows Sockets 1.1 through ws2_32.
 #include <cstring>
 
+#include "platform/fault_seam.h"
 #include "platform/socket.h"
 
 namespace otpcli::platform {
 
 const int kErrorHostNotFound = 2;
 const int kErrorTimedOut = WSAETIMEDOUT;
+const int kErrorInjected = WSAENETDOWN;
 
 namespace {
 
@@ -14,34 +16,7 @@ namespace {
 // used here exists in it.
 constexpr WORD kSocketsVersion = MAKEWORD(1, 0);
 
-// The error a call of the test seam fails with.
-constexpr int kInjectedError = WSAENETDOWN;
-
-thread_local int faultAt = 0;
-thread_local int callsCounted = 0;
-
-// Counts one system call of the seam; true when this one is to fail.
-bool injectFault() noexcept {
-    ++callsCounted;
-    if (faultAt > 0 && callsCounted == faultAt) {
-        WSASetLastError(kInjectedError);
-        return true;
-    }
-    return false;
-}
-
 }  // namespace
-
-int failSocketCallAt(int k) noexcept {
-    const int counted = callsCounted;
-    faultAt = k;
-    callsCounted = 0;
-    return counted;
-}
-
-int socketCallsCounted() noexcept {
-    return callsCounted;
-}
 
 int socketError() noexcept {
     return WSAGetLastError();

@@ -1,3 +1,4 @@
+target_sources(otpcli_core PRIVATE ${CMAKE_CURRENT_LIST_DIR}/fault_seam.cpp)
 if(WIN32)
     target_sources(otpcli_core PRIVATE
         ${CMAKE_CURRENT_LIST_DIR}/codepage_win32.cpp

@@ -32,11 +32,10 @@ HRESULT OTPCLI::reqAuth(const unsigned short* userId, int identityForm, int otpV
             return out.set(kBadOtpValue);
         }
         AnsiText id;
-        if (!convertArgument(id, userId, out)) {
+        if (!convertIdentity(
+                id, userId, identityForm == kIdentityFormNumber,
+                [this](const char* number) { return checkUserId(number); }, out)) {
             return;
-        }
-        if (identityForm == kIdentityFormNumber && !checkUserId(id.c_str())) {
-            return out.set(kBadResidentNumber);
         }
         AnsiText extra;
         if (extraText != nullptr && !convertArgument(extra, extraText, out)) {

@@ -25,15 +25,12 @@ HRESULT OTPCLI::reqIssue(const unsigned short* userId, const unsigned short* cod
             return out.set(kNullArgument);
         }
         AnsiText id;
-        if (!convertArgument(id, userId, out)) {
-            return;
-        }
-        if (!checkUserId(id.c_str())) {
-            return out.set(kBadResidentNumber);
-        }
         AnsiText code;
         AnsiText value;
-        if (!convertArgument(code, codeText, out) || !convertArgument(value, valueText, out)) {
+        if (!convertIdentity(
+                id, userId, true, [this](const char* number) { return checkUserId(number); },
+                out) ||
+            !convertCodeAndValue(code, value, codeText, valueText, out)) {
             return;
         }
         BirthData birth{};
@@ -67,15 +64,12 @@ HRESULT OTPCLI::reqReissue(const unsigned short* userId, int identityForm,
             return out.set(kNullArgument);
         }
         AnsiText id;
-        if (!convertArgument(id, userId, out)) {
-            return;
-        }
-        if (identityForm == kIdentityFormNumber && !checkUserId(id.c_str())) {
-            return out.set(kBadResidentNumber);
-        }
         AnsiText code;
         AnsiText value;
-        if (!convertArgument(code, codeText, out) || !convertArgument(value, valueText, out)) {
+        if (!convertIdentity(
+                id, userId, identityForm == kIdentityFormNumber,
+                [this](const char* number) { return checkUserId(number); }, out) ||
+            !convertCodeAndValue(code, value, codeText, valueText, out)) {
             return;
         }
         IdentityText identity;

@@ -19,11 +19,8 @@ void runMembershipRequest(const RequestConfig& config, const Operation& op,
         return out.set(kNullArgument);
     }
     AnsiText id;
-    if (!convertArgument(id, userId, out)) {
+    if (!convertIdentity(id, userId, identityForm == kIdentityFormNumber, checkNumber, out)) {
         return;
-    }
-    if (identityForm == kIdentityFormNumber && !checkNumber(id.c_str())) {
-        return out.set(kBadResidentNumber);
     }
     IdentityText identity;
     if (!makeIdentityText(id, identityForm, identity)) {

@@ -22,18 +22,15 @@ HRESULT OTPCLI::reqCheck(const unsigned short* userId, int identityForm,
         if (userId == nullptr || codeText == nullptr || valueText == nullptr) {
             return out.set(kNullArgument);
         }
-        AnsiText id;
-        if (!convertArgument(id, userId, out)) {
-            return;
-        }
         // The text form carries the identity text itself; every other form a
         // resident registration number.
-        if (identityForm != kIdentityFormText && !checkUserId(id.c_str())) {
-            return out.set(kBadResidentNumber);
-        }
+        AnsiText id;
         AnsiText code;
         AnsiText value;
-        if (!convertArgument(code, codeText, out) || !convertArgument(value, valueText, out)) {
+        if (!convertIdentity(
+                id, userId, identityForm != kIdentityFormText,
+                [this](const char* number) { return checkUserId(number); }, out) ||
+            !convertCodeAndValue(code, value, codeText, valueText, out)) {
             return;
         }
         IdentityText identity;
@@ -65,7 +62,7 @@ HRESULT OTPCLI::reqAddsvcCheck(const unsigned short* codeText, const unsigned sh
         }
         AnsiText code;
         AnsiText value;
-        if (!convertArgument(code, codeText, out) || !convertArgument(value, valueText, out)) {
+        if (!convertCodeAndValue(code, value, codeText, valueText, out)) {
             return;
         }
         ByteBuffer frame = newFrame(kAddsvcCheck.frameLength);
