@@ -3,8 +3,9 @@
 # invalid read or write, a use of uninitialised memory or a definite leak fails
 # the run, as does a failing test. Child processes (otpd) run natively.
 # Usage: scripts/valgrind.sh [--subset]
-#   --subset  only the programs CI runs: everything but the end-to-end tools
-#             tests and the timed transport tests, which take most of the time.
+#   --subset  what CI runs: everything but the end-to-end tools tests, the timed
+#             transport tests and the hostile-service cases, which spend most of
+#             their time waiting on purpose.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -40,10 +41,15 @@ run() {
 }
 
 for program in client/client_tests crypto/crypto_tests crypto/user_id_tests \
-    requests/request_tests reliability/reliability_tests reliability/stress_tests \
-    tools/otpd_unit_tests; do
+    requests/request_tests reliability/stress_tests tools/otpd_unit_tests; do
     run "$(basename "$program")" "$build/tests/$program"
 done
+if [ $subset -eq 1 ]; then
+    run reliability_tests "$build/tests/reliability/reliability_tests" \
+        --gtest_filter=-HostileService.*
+else
+    run reliability_tests "$build/tests/reliability/reliability_tests"
+fi
 for replay in "$build"/fuzz/*_replay; do
     name="$(basename "$replay")"
     target="${name%_replay}"
