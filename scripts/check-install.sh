@@ -3,7 +3,7 @@
 # consumer against it twice: with find_package and with pkg-config.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh build test
+scripts/install-deps.sh build test tools
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

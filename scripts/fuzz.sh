@@ -11,7 +11,7 @@ cd "$(dirname "$0")/.."
 seconds="${1:-30}"
 shift || true
 parallel=2
-scripts/install-deps.sh build fuzz
+scripts/install-deps.sh build test tools fuzz
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
 

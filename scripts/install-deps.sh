@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a job needs, only those that are missing.
-# Usage: scripts/install-deps.sh GROUP...   (groups: build test tools bench fuzz windows)
+# Usage: scripts/install-deps.sh GROUP...   (groups: build test tools bench fuzz lint windows)
 set -euo pipefail
 
 packages=()

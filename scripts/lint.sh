@@ -2,7 +2,7 @@
 # Formatting and static analysis of the library and tools sources.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh build test lint
+scripts/install-deps.sh build test tools lint
 cmake --preset default >/dev/null
 files=$(git ls-files '*.cpp' '*.h' '*.hpp')
 clang-format --dry-run -Werror $files

@@ -4,7 +4,7 @@
 # removed afterwards. The Wine server it starts is stopped whatever happens.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh windows
+scripts/install-deps.sh build windows
 
 work=$(mktemp -d)
 export WINEPREFIX="$work/wine"
