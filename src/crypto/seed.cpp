@@ -1,32 +1,16 @@
 #include "crypto/seed.h"
 
 #include "crypto/big_endian.h"
+#include "crypto/seed_round.h"
 #include "crypto/wipe.h"
 
 namespace otpcli {
 namespace {
 
-inline std::uint32_t g(std::uint32_t x) noexcept {
-    return SS0[x & 0xFF] ^ SS1[(x >> 8) & 0xFF] ^ SS2[(x >> 16) & 0xFF] ^ SS3[x >> 24];
-}
-
 // Right shift of the word taken as a signed integer: it fills with copies of
 // the top bit.
 inline std::uint32_t shiftRightSigned(std::uint32_t x, int bits) noexcept {
     return static_cast<std::uint32_t>(static_cast<std::int32_t>(x) >> bits);
-}
-
-// XORs F(right, roundKey) into left.
-inline void round(std::uint32_t& left0, std::uint32_t& left1, std::uint32_t right0,
-                  std::uint32_t right1, const std::uint32_t* roundKey) noexcept {
-    std::uint32_t t0 = right0 ^ roundKey[0];
-    std::uint32_t t1 = right1 ^ roundKey[1];
-    t1 = g(t1 ^ t0);
-    t0 = g(t0 + t1);
-    t1 = g(t1 + t0);
-    t0 += t1;
-    left0 ^= t0;
-    left1 ^= t1;
 }
 
 }  // namespace
@@ -37,8 +21,8 @@ void seedKeySchedule(const unsigned char* key, SeedRoundKeys& roundKeys) noexcep
         k[i] = loadBigEndian(key + 4 * i);
     }
     for (int i = 0; i < 16; ++i) {
-        roundKeys.words[2 * i] = g(k[0] + k[2] - KC[i]);
-        roundKeys.words[2 * i + 1] = g(k[1] - k[3] + KC[i]);
+        roundKeys.words[2 * i] = seedG(k[0] + k[2] - KC[i]);
+        roundKeys.words[2 * i + 1] = seedG(k[1] - k[3] + KC[i]);
         // K0:K1 moves eight bits right after even rounds, K2:K3 eight bits left
         // after odd ones. The right shifts are signed: where the shifted word has
         // its top bit set, ones come in instead of the other word's bits.
@@ -62,8 +46,8 @@ void seedEncryptBlock(const SeedRoundKeys& roundKeys, std::uint32_t* block) noex
     std::uint32_t right1 = block[3];
     // Two rounds per pass, the halves trading places instead of being swapped.
     for (int i = 0; i < 32; i += 4) {
-        round(left0, left1, right0, right1, roundKeys.words + i);
-        round(right0, right1, left0, left1, roundKeys.words + i + 2);
+        seedRound(left0, left1, right0, right1, roundKeys.words + i);
+        seedRound(right0, right1, left0, left1, roundKeys.words + i + 2);
     }
     // The last round has no exchange: what the loop calls right is the left half.
     block[0] = right0;

@@ -3,34 +3,12 @@
 #include <utility>
 
 #include "crypto/big_endian.h"
+#include "crypto/seed_round.h"
 
 namespace otpd {
 namespace {
 
-using otpcli::SS0;
-using otpcli::SS1;
-using otpcli::SS2;
-using otpcli::SS3;
-
 constexpr std::size_t kBlockBytes = 16;
-
-std::uint32_t g(std::uint32_t x) noexcept {
-    return SS0[x & 0xFF] ^ SS1[(x >> 8) & 0xFF] ^ SS2[(x >> 16) & 0xFF] ^ SS3[x >> 24];
-}
-
-// One round: F of the right half under round keys k0 and k1, XORed into the
-// left half.
-void seedRound(std::uint32_t& l0, std::uint32_t& l1, std::uint32_t r0, std::uint32_t r1,
-               std::uint32_t k0, std::uint32_t k1) noexcept {
-    std::uint32_t t0 = r0 ^ k0;
-    std::uint32_t t1 = r1 ^ k1;
-    t1 = g(t1 ^ t0);
-    t0 = g(t0 + t1);
-    t1 = g(t1 + t0);
-    t0 += t1;
-    l0 ^= t0;
-    l1 ^= t1;
-}
 
 }  // namespace
 
@@ -42,7 +20,7 @@ void seedDecryptBlock(const otpcli::SeedRoundKeys& roundKeys, std::uint32_t* blo
     std::uint32_t r0 = block[2];
     std::uint32_t r1 = block[3];
     for (int i = 15; i >= 0; --i) {
-        seedRound(l0, l1, r0, r1, roundKeys.words[2 * i], roundKeys.words[2 * i + 1]);
+        otpcli::seedRound(l0, l1, r0, r1, roundKeys.words + 2 * i);
         if (i > 0) {
             std::swap(l0, r0);
             std::swap(l1, r1);
