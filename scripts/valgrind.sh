@@ -40,8 +40,9 @@ run() {
     fi
 }
 
-for program in client/client_tests crypto/crypto_tests crypto/user_id_tests \
-    requests/request_tests reliability/stress_tests tools/otpd_unit_tests; do
+for program in client/client_tests crypto/crypto_tests crypto/user_id_tests library/library_tests \
+    library/c_interface_program requests/request_tests reliability/stress_tests \
+    tools/otpd_unit_tests; do
     run "$(basename "$program")" "$build/tests/$program"
 done
 if [ $subset -eq 1 ]; then

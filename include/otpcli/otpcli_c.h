@@ -33,7 +33,10 @@
  * character takes two); a character that code page 949 lacks is sent as '?'.
  * A request whose text argument is not well-formed UTF-8 returns
  * OTPCLI_E_INVALIDARG without sending anything and leaves the result code and
- * message of the handle empty.
+ * message of the handle empty. Where the code page converter cannot be had, a
+ * text beyond ASCII is never sent changed: a request fails with result code
+ * "E001", otpcli_init, otpcli_hash_value and otpcli_set_server_hosts with
+ * OTPCLI_E_FAIL.
  *
  * Memory. No function hands memory over to the caller. Strings that the
  * library returns through a handle (result code, result message, host) are
@@ -116,8 +119,7 @@ OTPCLI_CAPI otpcli_status OTPCLI_CALL otpcli_get_port(otpcli_client* client, int
 /* Requests to the service, as the class's. identity_form: see the identity
  * forms above; any other value hashes user_id without the number check. */
 OTPCLI_CAPI otpcli_status OTPCLI_CALL otpcli_issue(otpcli_client* client, const char* user_id,
-                                                   const char* code_text,
-                                                   const char* value_text);
+                                                   const char* code_text, const char* value_text);
 OTPCLI_CAPI otpcli_status OTPCLI_CALL otpcli_reissue(otpcli_client* client, const char* user_id,
                                                      int identity_form, const char* code_text,
                                                      const char* value_text);
@@ -128,20 +130,18 @@ OTPCLI_CAPI otpcli_status OTPCLI_CALL otpcli_addsvc_check(otpcli_client* client,
                                                           const char* code_text,
                                                           const char* value_text);
 OTPCLI_CAPI otpcli_status OTPCLI_CALL otpcli_auth(otpcli_client* client, const char* user_id,
-                                                  int identity_form, int otp_value,
-                                                  int auth_level, const char* extra_text);
+                                                  int identity_form, int otp_value, int auth_level,
+                                                  const char* extra_text);
 OTPCLI_CAPI otpcli_status OTPCLI_CALL otpcli_join(otpcli_client* client, const char* user_id,
                                                   int identity_form);
 OTPCLI_CAPI otpcli_status OTPCLI_CALL otpcli_close(otpcli_client* client, const char* user_id,
                                                    int identity_form);
 OTPCLI_CAPI otpcli_status OTPCLI_CALL otpcli_init_auth_err(otpcli_client* client,
-                                                           const char* user_id,
-                                                           int identity_form);
+                                                           const char* user_id, int identity_form);
 
 /* The result code (four ASCII characters, "0000" on success) and the message
  * (UTF-8) of the last request on the handle; empty before the first. */
-OTPCLI_CAPI otpcli_status OTPCLI_CALL otpcli_result_code(otpcli_client* client,
-                                                         const char** code);
+OTPCLI_CAPI otpcli_status OTPCLI_CALL otpcli_result_code(otpcli_client* client, const char** code);
 OTPCLI_CAPI otpcli_status OTPCLI_CALL otpcli_result_message(otpcli_client* client,
                                                             const char** message);
 /* Host name of the server that took the last successful connection. */
