@@ -5,6 +5,7 @@
 #include "capi/client_handle.h"
 #include "client/ansi_text.h"
 #include "crypto/hash_value.h"
+#include "crypto/wipe.h"
 
 extern "C" {
 
@@ -92,6 +93,9 @@ otpcli_status OTPCLI_CALL otpcli_hash_value(const char* text, char hash[OTPCLI_H
     otpcli::digestText(ansi.view(), digest);
     otpcli::toHex(digest, sizeof digest, hash);
     hash[2 * sizeof digest] = '\0';
+    // The digest stands for the text, which may be a resident registration
+    // number; the hex text is the caller's.
+    otpcli::wipe(digest, sizeof digest);
     return OTPCLI_OK;
 }
 

@@ -183,6 +183,18 @@ TEST_F(CInterfaceFrames, RefusalsOfTheServiceComeBackAsUtf8) {
     }
 }
 
+TEST_F(CInterfaceFrames, ResultCodeOfTheServiceComesBackAsUtf8Too) {
+    // Four bytes of code page 949 where a code of four ASCII letters belongs.
+    service.setReply(RecordingService::reply("\xb0\xa1XY", ""));
+    const std::vector<Case> all = cases();
+    const Case& join = all[13];
+    ASSERT_STREQ(join.name, "join");
+    const Result a = viaClass(join);
+    const Result b = viaC(join);
+    expectSame(a, b, join.name);
+    EXPECT_EQ(b.code, "가XY");
+}
+
 TEST_F(CInterfaceFrames, ServiceChecksSucceedWithTheirKoreanMessage) {
     ASSERT_EQ(otpcli_addsvc_check(handle, "C", "V"), OTPCLI_OK);
     const char* code = nullptr;
