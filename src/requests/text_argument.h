@@ -8,7 +8,7 @@ namespace otpcli {
 class TextArgument {
   public:
     // The class's arguments pass as they are.
-    TextArgument(const unsigned short* utf16) noexcept : utf16_(utf16) {}  // NOLINT
+    TextArgument(const unsigned short* utf16) noexcept : utf16_(utf16) {}  // NOLINT(*-explicit-*)
 
     static TextArgument fromUtf8(const char* utf8) noexcept {
         TextArgument argument(nullptr);
