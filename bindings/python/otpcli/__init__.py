@@ -41,6 +41,13 @@ __all__ = [
 ]
 
 
+# The public names show as otpcli.X in tracebacks, reprs and help().
+for _public in (ArgumentError, AuthLevel, Client, IdentityForm, InternalError, NetworkError,
+                OtpError, Result, ServiceError, hash_value, set_server_hosts):
+    _public.__module__ = __name__
+del _public
+
+
 def library_version() -> str:
     """The version of the libotpcli that is running, for instance ``"1.1.0"``."""
     return _native.version()
