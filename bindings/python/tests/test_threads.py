@@ -88,7 +88,10 @@ def test_close_waits_for_the_request_in_flight(responder: Responder) -> None:
     thread = threading.Thread(
         target=lambda: results.append(client.addsvc_check(code_text="SVC", value_text="1")))
     thread.start()
-    time.sleep(DELAY / 4)
+    # Once the service has the frame, the request holds the client.
+    deadline = time.monotonic() + 5
+    while not responder.frames and time.monotonic() < deadline:
+        time.sleep(0.01)
     started = time.monotonic()
     client.close()
     assert time.monotonic() - started > DELAY / 2
