@@ -8,12 +8,12 @@
 
 static int failures = 0;
 
-#define CHECK(condition)                                                        \
-    do {                                                                        \
-        if (!(condition)) {                                                     \
+#define CHECK(condition)                                                                  \
+    do {                                                                                  \
+        if (!(condition)) {                                                               \
             fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
-            ++failures;                                                         \
-        }                                                                       \
+            ++failures;                                                                   \
+        }                                                                                 \
     } while (0)
 
 static void versions(void) {
@@ -64,8 +64,8 @@ static void failedRequest(otpcli_client* client) {
     /* No wait allowed: the connect fails before anything is sent. */
     CHECK(otpcli_set_connect_timeout(client, 0) == OTPCLI_OK);
     CHECK(otpcli_get_connect_timeout(client, &timeout) == OTPCLI_OK && timeout == 0);
-    CHECK(otpcli_auth(client, "8505031234565", OTPCLI_IDENTITY_NUMBER, 123456,
-                      OTPCLI_AUTH_LEVEL_1, NULL) == OTPCLI_E_FAIL);
+    CHECK(otpcli_auth(client, "8505031234565", OTPCLI_IDENTITY_NUMBER, 123456, OTPCLI_AUTH_LEVEL_1,
+                      NULL) == OTPCLI_E_FAIL);
     CHECK(otpcli_result_code(client, &code) == OTPCLI_OK && strcmp(code, "N001") == 0);
     /* "서버에 접속할 수 없습니다." in UTF-8 */
     CHECK(otpcli_result_message(client, &message) == OTPCLI_OK &&
