@@ -11,7 +11,7 @@ material; it sends one request per method call and returns a :class:`Result`
 on success. Every failure raises an :class:`OtpError`, by kind:
 :class:`ArgumentError` (P001-P003, and arguments refused before any request),
 :class:`NetworkError` (N001, N002), :class:`ServiceError` (the service's own
-codes) and :class:`InternalError` (A001, C001, Z001); each carries ``code``,
+codes) and :class:`InternalError` (A001, C001, E001, Z001); each carries ``code``,
 ``message`` and ``status``.
 
 The package is built on the C interface of libotpcli (``<otpcli/otpcli_c.h>``):

@@ -84,7 +84,9 @@ class Client:
         status, why = handle.configure(port, site, key)
         if status != _native.OK:
             handle.close()
-            raise ArgumentError("", why, status)
+            if status == _native.E_FAIL:
+                why = "the library cannot convert texts (memory, or the code page 949 converter)"
+            raise error_for(status, "", why)
         handle.set_connect_timeout(timeout)
         self._handle = handle
         self._site = site
@@ -237,8 +239,10 @@ def hash_value(text: str) -> str:
     counts as ``?``.
     """
     status, result = _native.hash_value(text)
+    if status == _native.E_POINTER:
+        result = "text is None"
     if status != _native.OK:
-        raise ArgumentError("", result or "text is None", status)
+        raise error_for(status, "", result)
     return result
 
 
@@ -252,7 +256,7 @@ def set_server_hosts(primary: str, backup: str) -> None:
     status, why = _native.set_server_hosts(primary, backup)
     if status == _native.E_POINTER:
         why = "primary and backup must not be None"
-    elif status != _native.OK and not why:
+    elif status == _native.E_INVALIDARG and not why:
         why = "primary and backup must be host names of 1 to 255 bytes"
     if status != _native.OK:
-        raise ArgumentError("", why, status)
+        raise error_for(status, "", why)

@@ -67,8 +67,10 @@ class ServiceError(OtpError):
 class InternalError(OtpError):
     """The library could not finish the request for a reason of its own.
 
-    A001 (memory could not be had), C001 (the sealing failed), Z001 (the reply
-    carried no readable result code).
+    A001 (memory could not be had), C001 (the sealing failed), E001 (the code
+    page 949 converter is missing from the system), Z001 (the reply carried no
+    readable result code); with ``code == ""``, a configuration call that failed
+    for want of memory or of the converter.
     """
 
 
@@ -81,6 +83,7 @@ _LIBRARY_CODES: dict[str, type[OtpError]] = {
     "N002": NetworkError,
     "A001": InternalError,
     "C001": InternalError,
+    "E001": InternalError,
     "Z001": InternalError,
 }
 
@@ -90,5 +93,5 @@ def error_for(status: int, code: str, message: str) -> OtpError:
     if not code:
         if status in (_native.E_INVALIDARG, _native.E_POINTER):
             return ArgumentError("", message, status)
-        return InternalError("", message or "the request failed without a result code", status)
+        return InternalError("", message or "the library failed without a result code", status)
     return _LIBRARY_CODES.get(code, ServiceError)(code, message, status)

@@ -158,14 +158,15 @@ def test_internal_error_for_a_reply_without_a_code(responder: Responder) -> None
     ("P001", otpcli.ArgumentError), ("P002", otpcli.ArgumentError),
     ("P003", otpcli.ArgumentError), ("N001", otpcli.NetworkError),
     ("N002", otpcli.NetworkError), ("A001", otpcli.InternalError),
-    ("C001", otpcli.InternalError), ("Z001", otpcli.InternalError),
-    ("S101", otpcli.ServiceError), ("P123", otpcli.ServiceError), ("E001", otpcli.ServiceError),
+    ("C001", otpcli.InternalError), ("E001", otpcli.InternalError),
+    ("Z001", otpcli.InternalError), ("S101", otpcli.ServiceError), ("P123", otpcli.ServiceError),
 ])
 def test_classes_by_code(code: str, kind: type[otpcli.OtpError]) -> None:
     # The library's own codes by kind; any other code is the service's, even
     # one that looks like the library's.
     error = error_for(E_FAIL, code, "message")
     assert type(error) is kind and isinstance(error, otpcli.OtpError)
+    assert error_for(E_FAIL, "", "message").__class__ is otpcli.InternalError
     assert (error.code, error.message) == (code, "message")
     copy = pickle.loads(pickle.dumps(error))
     assert (type(copy), copy.code, copy.message, copy.status) == (kind, code, "message", E_FAIL)
