@@ -4,7 +4,7 @@
 # find_package and with pkg-config.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh build test tools
+scripts/install-deps.sh build test tools python
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -26,4 +26,16 @@ test -L "$libdir/libotpcli.so.1"
 # The installed tools run from the prefix.
 "$work/prefix/bin/otpcli" hash abc | grep -qx a9993e364706816aba3e25717850c26c9cd0d89d
 "$work/prefix/bin/otpd" --help >/dev/null
-echo "install check: C++ and C consumers built with find_package and with pkg-config; tools run"
+# The Python package, when it is built, imports from the prefix alone and finds
+# the installed libotpcli through its run path.
+python_checked=""
+if [ -d build/default/bindings/python/otpcli ]; then
+    pydir=$(ls -d "$work"/prefix/lib/python3*/dist-packages | head -n 1)
+    PYTHONPATH="$pydir" /usr/bin/python3 -s -c '
+import sys, otpcli
+assert otpcli.__file__.startswith(sys.argv[1]), otpcli.__file__
+assert otpcli.hash_value("abc") == "a9993e364706816aba3e25717850c26c9cd0d89d"
+' "$pydir"
+    python_checked="; the Python package imports from the prefix"
+fi
+echo "install check: C++ and C consumers built with find_package and with pkg-config; tools run$python_checked"
