@@ -21,4 +21,19 @@ done
 # The installed tools run from the prefix.
 "$work/prefix/bin/otpcli" hash abc | grep -qx a9993e364706816aba3e25717850c26c9cd0d89d
 "$work/prefix/bin/otpd" --help >/dev/null
-echo "install check: consumer built with find_package and with pkg-config; tools run"
+# The Java binding, when it is built: the installed jar and JNI library load
+# from the prefix (the JNI library finds libotpcli.so.1 through its run path).
+checked="tools run"
+if [ -e build/default/bindings/java/otpcli.jar ]; then
+    cat >"$work/Probe.java" <<'EOF'
+public class Probe {
+    public static void main(String[] args) {
+        System.out.println(org.otpcli.OtpClient.hashValue("abc"));
+    }
+}
+EOF
+    java -cp "$work/prefix/share/java/otpcli.jar" -Djava.library.path="$libdir/jni" \
+        "$work/Probe.java" | grep -qx a9993e364706816aba3e25717850c26c9cd0d89d
+    checked="tools and the Java binding run"
+fi
+echo "install check: consumer built with find_package and with pkg-config; $checked"
