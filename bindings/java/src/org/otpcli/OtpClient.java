@@ -352,7 +352,10 @@ public final class OtpClient implements AutoCloseable {
             return this;
         }
 
-        /** The site's key material (at most 32 bytes). */
+        /**
+         * The site's key material (at most 32 bytes). Each keyMaterial method throws {@link
+         * OtpArgumentException} J001 at once for a key holding NUL.
+         */
         public Builder keyMaterial(String keyMaterial) {
             return replaceKey(Texts.encode(keyMaterial));
         }
@@ -362,7 +365,10 @@ public final class OtpClient implements AutoCloseable {
             return replaceKey(Texts.encode(keyMaterial));
         }
 
-        /** The site's key material as UTF-8 bytes; the array is copied, not kept. */
+        /**
+         * The site's key material as UTF-8 bytes; the array is copied, not kept. Bytes that are
+         * not well-formed UTF-8 throw {@link OtpArgumentException} J002 at once.
+         */
         public Builder keyMaterial(byte[] utf8) {
             return replaceKey(Texts.copy(utf8));
         }
@@ -375,7 +381,8 @@ public final class OtpClient implements AutoCloseable {
 
         /**
          * A new client. Throws {@link OtpArgumentException}: P001 when the site or the key material
-         * is missing, J001 when the site holds NUL, J002 when either is too long.
+         * is missing, J001 when the site holds NUL, J002 when either is over 32 bytes of code page
+         * 949. The builder's copy of the key material is wiped in every case.
          */
         public OtpClient build() {
             final byte[] key = keyMaterial;
