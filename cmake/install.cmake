@@ -7,7 +7,7 @@ install(TARGETS otpcli EXPORT otpcliTargets
     LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} NAMELINK_COMPONENT Development
     ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
     RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES include/otpcli/otpcli.h include/otpcli/otpcli.hpp
+install(FILES include/otpcli/otpcli.h include/otpcli/otpcli.hpp include/otpcli/otpcli_c.h
     DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/otpcli)
 
 set(OTPCLI_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/otpcli)

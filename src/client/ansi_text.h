@@ -1,4 +1,4 @@
-// A UTF-16 argument converted to code page 949 for the length of one call.
+// A UTF-16 or UTF-8 argument converted to code page 949 for the length of one call.
 #pragma once
 
 #include <array>
@@ -19,6 +19,13 @@ class AnsiText {
     // when it fits, else heap memory. False when that memory cannot be had; the
     // text is then empty.
     bool assign(const unsigned short* text) noexcept;
+
+    // What assignUtf8 made of its text.
+    enum class Utf8Status { converted, noMemory, malformed, unavailable };
+    // Converts NUL-terminated UTF-8 text (not null) into a buffer of n + 1
+    // bytes, n its length in bytes: the inline room when it fits, else heap
+    // memory. Anything but converted leaves the text empty.
+    Utf8Status assignUtf8(const char* text) noexcept;
 
     const char* c_str() const noexcept { return data_; }
     std::size_t size() const noexcept { return size_; }

@@ -6,8 +6,24 @@
 #include <otpcli/otpcli.h>
 
 #include "client/ansi_text.h"
-#include "crypto/sha1.h"
+#include "crypto/hash_value.h"
 #include "platform/codepage.h"
+
+namespace otpcli {
+
+void digestText(std::string_view bytes, unsigned char* digest) noexcept {
+    Sha1 sha1;
+    const auto* next = reinterpret_cast<const unsigned char*>(bytes.data());
+    for (std::size_t left = bytes.size(); left > 0;) {
+        const std::size_t piece = std::min<std::size_t>(left, INT_MAX);
+        sha1.update(next, static_cast<int>(piece));
+        next += piece;
+        left -= piece;
+    }
+    sha1.finish(digest);
+}
+
+}  // namespace otpcli
 
 HRESULT OTPCLI::hashValue(const unsigned short* text, BSTR* hash) {
     if (text == nullptr || hash == nullptr) {
@@ -20,16 +36,8 @@ HRESULT OTPCLI::hashValue(const unsigned short* text, BSTR* hash) {
         return E_FAIL;
     }
 
-    otpcli::Sha1 sha1;
-    const auto* bytes = reinterpret_cast<const unsigned char*>(ansi.c_str());
-    for (std::size_t left = ansi.size(); left > 0;) {
-        const std::size_t piece = std::min<std::size_t>(left, INT_MAX);
-        sha1.update(bytes, static_cast<int>(piece));
-        bytes += piece;
-        left -= piece;
-    }
     unsigned char digest[otpcli::Sha1::kDigestBytes];
-    sha1.finish(digest);
+    otpcli::digestText(ansi.view(), digest);
 
     // The hex digits are ASCII, which every ANSI code page keeps as is: each
     // character becomes the UTF-16 unit of the same value, so the 40 characters

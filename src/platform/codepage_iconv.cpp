@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/codepage.h"
+#include "platform/utf8.h"
 
 namespace otpcli::platform {
 namespace {
@@ -170,6 +171,71 @@ BSTR newStringFromAnsi(const char* ansi) noexcept {
         result[k] = static_cast<unsigned short>(unit);
     }
     return result;
+}
+
+Utf8Conversion utf8ToAnsi(const char* text, std::size_t n, char* out,
+                          std::size_t outSize) noexcept {
+    if (out == nullptr || outSize == 0) {
+        return Utf8Conversion::unavailable;
+    }
+    out[0] = '\0';
+    if (text == nullptr || outSize < n + 1) {
+        return Utf8Conversion::unavailable;
+    }
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text);
+    std::size_t i = 0;
+    while (i < n && bytes[i] < 0x80) {
+        out[i] = text[i];
+        ++i;
+    }
+    // Each character takes at least as many bytes of UTF-8 as of code page 949
+    // (at most two, or the one '?'), so out never runs ahead of the input.
+    std::size_t pos = i;
+    while (i < n) {
+        char32_t cp = 0;
+        const int length = decodeUtf8(bytes + i, n - i, cp);
+        if (length == 0) {
+            out[0] = '\0';
+            return Utf8Conversion::malformed;
+        }
+        i += static_cast<std::size_t>(length);
+        if (cp < 0x80) {
+            out[pos++] = static_cast<char>(cp);
+            continue;
+        }
+        // Without the converter every character would become '?': the text
+        // would reach the service changed beyond recognition.
+        if (!toAnsi().valid()) {
+            out[0] = '\0';
+            return Utf8Conversion::unavailable;
+        }
+        pos += static_cast<std::size_t>(encodeCodePoint(cp, out + pos));
+    }
+    out[pos] = '\0';
+    return Utf8Conversion::converted;
+}
+
+void ansiToUtf8(const char* ansi, char* out, std::size_t outSize) noexcept {
+    if (out == nullptr || outSize == 0) {
+        return;
+    }
+    const auto* bytes = reinterpret_cast<const unsigned char*>(ansi != nullptr ? ansi : "");
+    std::size_t pos = 0;
+    char16_t unit = 0;
+    for (std::size_t i = 0; bytes[i] != 0 && i < kMaxAnsiToUtf8;) {
+        i += decodeOne(bytes + i, &unit);
+        // Code page 949 has no character beyond the first plane: one unit each,
+        // never a surrogate (written as U+FFFD if the converter gave one).
+        const char32_t cp = unit >= 0xD800 && unit <= 0xDFFF ? kReplacement : unit;
+        char utf8[4];
+        const auto n = static_cast<std::size_t>(encodeUtf8(cp, utf8));
+        if (pos + n >= outSize) {
+            break;
+        }
+        std::memcpy(out + pos, utf8, n);
+        pos += n;
+    }
+    out[pos] = '\0';
 }
 
 }  // namespace otpcli::platform

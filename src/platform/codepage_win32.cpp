@@ -3,6 +3,10 @@
 // not define, are replaced as the system does it.
 #include "platform/codepage.h"
 
+#include <cstring>
+
+#include "platform/utf8.h"
+
 namespace otpcli::platform {
 namespace {
 
@@ -48,6 +52,78 @@ BSTR newStringFromAnsi(const char* ansi) noexcept {
         ZeroMemory(result, length * sizeof(WCHAR));
     }
     return result;
+}
+
+Utf8Conversion utf8ToAnsi(const char* text, std::size_t n, char* out,
+                          std::size_t outSize) noexcept {
+    if (out == nullptr || outSize == 0) {
+        return Utf8Conversion::unavailable;
+    }
+    out[0] = '\0';
+    if (text == nullptr || outSize < n + 1) {
+        return Utf8Conversion::unavailable;
+    }
+    // Character by character, each through the system's conversion from
+    // UTF-16: the same bytes and the same replacements as wideToAnsi, without a
+    // UTF-16 copy of the whole text.
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text);
+    std::size_t pos = 0;
+    for (std::size_t i = 0; i < n;) {
+        char32_t cp = 0;
+        const int length = decodeUtf8(bytes + i, n - i, cp);
+        if (length == 0) {
+            out[0] = '\0';
+            return Utf8Conversion::malformed;
+        }
+        i += static_cast<std::size_t>(length);
+        if (cp < 0x80) {
+            out[pos++] = static_cast<char>(cp);
+            continue;
+        }
+        WCHAR units[2];
+        int count = 1;
+        if (cp >= 0x10000) {
+            units[0] = static_cast<WCHAR>(0xD800 + ((cp - 0x10000) >> 10));
+            units[1] = static_cast<WCHAR>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+            count = 2;
+        } else {
+            units[0] = static_cast<WCHAR>(cp);
+        }
+        char converted[8];
+        const int written = WideCharToMultiByte(CP_ACP, 0, units, count, converted,
+                                                sizeof converted, nullptr, nullptr);
+        // A code page with longer sequences than the UTF-8 input: the text does
+        // not fit, and is not sent in part.
+        if (written <= 0 || pos + static_cast<std::size_t>(written) >= outSize) {
+            out[0] = '\0';
+            return Utf8Conversion::unavailable;
+        }
+        std::memcpy(out + pos, converted, static_cast<std::size_t>(written));
+        pos += static_cast<std::size_t>(written);
+    }
+    out[pos] = '\0';
+    return Utf8Conversion::converted;
+}
+
+void ansiToUtf8(const char* ansi, char* out, std::size_t outSize) noexcept {
+    if (out == nullptr || outSize == 0) {
+        return;
+    }
+    out[0] = '\0';
+    if (ansi == nullptr) {
+        return;
+    }
+    WCHAR wide[kMaxAnsiToUtf8];
+    const int length = static_cast<int>(strnlen(ansi, kMaxAnsiToUtf8));
+    const int units = length == 0 ? 0
+                                  : MultiByteToWideChar(CP_ACP, 0, ansi, length, wide,
+                                                        static_cast<int>(kMaxAnsiToUtf8));
+    if (units <= 0) {
+        return;
+    }
+    const int room = outSize - 1 > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(outSize - 1);
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide, units, out, room, nullptr, nullptr);
+    out[bytes > 0 ? bytes : 0] = '\0';
 }
 
 }  // namespace otpcli::platform

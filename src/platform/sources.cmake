@@ -1,4 +1,6 @@
-target_sources(otpcli_core PRIVATE ${CMAKE_CURRENT_LIST_DIR}/fault_seam.cpp)
+target_sources(otpcli_core PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/fault_seam.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/utf8.cpp)
 if(WIN32)
     target_sources(otpcli_core PRIVATE
         ${CMAKE_CURRENT_LIST_DIR}/codepage_win32.cpp

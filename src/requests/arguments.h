@@ -3,24 +3,41 @@
 
 #include "client/ansi_text.h"
 #include "requests/outcome.h"
+#include "requests/text_argument.h"
 
 namespace otpcli {
 
 // Converts a text argument (not null); sets out to A001 when its memory cannot
-// be had.
-inline bool convertArgument(AnsiText& text, const unsigned short* argument, Outcome& out) noexcept {
-    if (!text.assign(argument)) {
-        out.set(kOutOfMemory);
-        return false;
+// be had. A UTF-8 argument that is not well-formed leaves an empty code and
+// message with E_INVALIDARG; one that needs the missing converter gives E001.
+inline bool convertArgument(AnsiText& text, TextArgument argument, Outcome& out) noexcept {
+    if (argument.utf8() == nullptr) {
+        if (!text.assign(argument.utf16())) {
+            out.set(kOutOfMemory);
+            return false;
+        }
+        return true;
     }
-    return true;
+    switch (text.assignUtf8(argument.utf8())) {
+        case AnsiText::Utf8Status::converted:
+            return true;
+        case AnsiText::Utf8Status::noMemory:
+            out.set(kOutOfMemory);
+            break;
+        case AnsiText::Utf8Status::malformed:
+            out.set(Result{"", ""}, E_INVALIDARG);
+            break;
+        case AnsiText::Utf8Status::unavailable:
+            out.set(kConversionFailed);
+            break;
+    }
+    return false;
 }
 
 // Converts the identity argument and, when a resident registration number is
 // expected, tests it with checkNumber (P003 when it fails).
-template <typename CheckNumber>
-bool convertIdentity(AnsiText& id, const unsigned short* userId, bool numberExpected,
-                     CheckNumber checkNumber, Outcome& out) noexcept {
+inline bool convertIdentity(AnsiText& id, TextArgument userId, bool numberExpected,
+                            NumberCheck checkNumber, Outcome& out) noexcept {
     if (!convertArgument(id, userId, out)) {
         return false;
     }
@@ -32,8 +49,8 @@ bool convertIdentity(AnsiText& id, const unsigned short* userId, bool numberExpe
 }
 
 // Converts the two texts of the code-and-value pair.
-inline bool convertCodeAndValue(AnsiText& code, AnsiText& value, const unsigned short* codeText,
-                                const unsigned short* valueText, Outcome& out) noexcept {
+inline bool convertCodeAndValue(AnsiText& code, AnsiText& value, TextArgument codeText,
+                                TextArgument valueText, Outcome& out) noexcept {
     return convertArgument(code, codeText, out) && convertArgument(value, valueText, out);
 }
 

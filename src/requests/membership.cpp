@@ -4,22 +4,21 @@
 
 #include "requests/arguments.h"
 #include "requests/identity.h"
+#include "requests/requests.h"
 #include "requests/sealed_request.h"
 
 namespace otpcli {
 namespace {
 
-// The three requests differ only in their operation. checkNumber is the
-// object's resident registration number check.
-template <typename CheckNumber>
-void runMembershipRequest(const RequestConfig& config, const Operation& op,
-                          const unsigned short* userId, int identityForm, CheckNumber checkNumber,
-                          Outcome& out) noexcept {
-    if (userId == nullptr) {
+// The three requests differ only in their operation.
+void runMembershipRequest(const RequestContext& context, const Operation& op, TextArgument userId,
+                          int identityForm, Outcome& out) noexcept {
+    if (userId.isNull()) {
         return out.set(kNullArgument);
     }
     AnsiText id;
-    if (!convertIdentity(id, userId, identityForm == kIdentityFormNumber, checkNumber, out)) {
+    if (!convertIdentity(id, userId, identityForm == kIdentityFormNumber, context.checkNumber,
+                         out)) {
         return;
     }
     IdentityText identity;
@@ -27,35 +26,52 @@ void runMembershipRequest(const RequestConfig& config, const Operation& op,
         return out.set(kBadIdentityText);
     }
     runSealedRequest(
-        config, op, bytesOf(identity), [](char*) {}, out);
+        context.config, op, bytesOf(identity), [](char*) {}, out);
 }
 
 }  // namespace
+
+void requestJoin(const RequestContext& context, TextArgument userId, int identityForm,
+                 Outcome& out) noexcept {
+    runMembershipRequest(context, kJoin, userId, identityForm, out);
+}
+
+void requestClose(const RequestContext& context, TextArgument userId, int identityForm,
+                  Outcome& out) noexcept {
+    runMembershipRequest(context, kClose, userId, identityForm, out);
+}
+
+void requestInitAuthErr(const RequestContext& context, TextArgument userId, int identityForm,
+                        Outcome& out) noexcept {
+    runMembershipRequest(context, kInitAuthErr, userId, identityForm, out);
+}
+
 }  // namespace otpcli
 
 HRESULT OTPCLI::reqJoin(const unsigned short* userId, int identityForm) {
+    const auto check = [this](const char* id) { return checkUserId(id); };
     otpcli::Outcome out;
-    otpcli::runMembershipRequest(
-        {siteId, keyMaterial, port, connectTimeout}, otpcli::kJoin, userId, identityForm,
-        [this](const char* id) { return checkUserId(id); }, out);
+    otpcli::requestJoin({{siteId, keyMaterial, port, connectTimeout}, otpcli::NumberCheck(check)},
+                        userId, identityForm, out);
     setError(out.code, out.mesg);
     return out.status;
 }
 
 HRESULT OTPCLI::reqClose(const unsigned short* userId, int identityForm) {
+    const auto check = [this](const char* id) { return checkUserId(id); };
     otpcli::Outcome out;
-    otpcli::runMembershipRequest(
-        {siteId, keyMaterial, port, connectTimeout}, otpcli::kClose, userId, identityForm,
-        [this](const char* id) { return checkUserId(id); }, out);
+    otpcli::requestClose({{siteId, keyMaterial, port, connectTimeout}, otpcli::NumberCheck(check)},
+                         userId, identityForm, out);
     setError(out.code, out.mesg);
     return out.status;
 }
 
 HRESULT OTPCLI::reqInitAuthErr(const unsigned short* userId, int identityForm) {
+    const auto check = [this](const char* id) { return checkUserId(id); };
     otpcli::Outcome out;
-    otpcli::runMembershipRequest(
-        {siteId, keyMaterial, port, connectTimeout}, otpcli::kInitAuthErr, userId, identityForm,
-        [this](const char* id) { return checkUserId(id); }, out);
+    otpcli::requestInitAuthErr(
+        {{siteId, keyMaterial, port, connectTimeout}, otpcli::NumberCheck(check)}, userId,
+        identityForm, out);
     setError(out.code, out.mesg);
     return out.status;
 }

@@ -1,0 +1,15 @@
+# otpcli_c_interface_names(HEADER OUT): the names of the functions that the C
+# header declares (each after OTPCLI_CALL), for the export checks.
+function(otpcli_c_interface_names header out)
+    file(READ "${header}" text)
+    string(REGEX MATCHALL "OTPCLI_CALL[ \t\n]+otpcli_[a-z0-9_]+[ \t\n]*\\(" declarations "${text}")
+    set(names "")
+    foreach(declaration IN LISTS declarations)
+        string(REGEX REPLACE "^OTPCLI_CALL[ \t\n]+(otpcli_[a-z0-9_]+).*$" "\\1" name "${declaration}")
+        list(APPEND names ${name})
+    endforeach()
+    if(NOT names)
+        message(FATAL_ERROR "no functions found in ${header}")
+    endif()
+    set(${out} ${names} PARENT_SCOPE)
+endfunction()
