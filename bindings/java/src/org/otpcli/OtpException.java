@@ -18,7 +18,8 @@ import java.util.Set;
  * </ul>
  *
  * This class itself is thrown for the library's remaining failures: memory that could not be had
- * (A001), an identity that could not be sealed (C001), a reply without a result code (Z001).
+ * (A001), an identity that could not be sealed (C001), a code page converter that could not be had
+ * (E001), a reply without a result code (Z001).
  */
 public class OtpException extends RuntimeException {
     private static final long serialVersionUID = 1L;
@@ -30,7 +31,7 @@ public class OtpException extends RuntimeException {
 
     private static final Set<String> ARGUMENT_CODES = Set.of("P001", "P002", "P003");
     private static final Set<String> CONNECTION_CODES = Set.of("N001", "N002");
-    private static final Set<String> LIBRARY_CODES = Set.of("A001", "C001", "Z001");
+    private static final Set<String> LIBRARY_CODES = Set.of("A001", "C001", "E001", "Z001");
 
     private final String code;
     private final String resultMessage;

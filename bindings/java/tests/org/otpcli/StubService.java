@@ -62,7 +62,10 @@ final class StubService implements AutoCloseable {
     }
 
     private void serve(Socket socket) {
+        // An exchange counts from its accept until its answer goes out: the client cannot start
+        // its next request before it has the answer.
         mostActive.accumulateAndGet(active.incrementAndGet(), Math::max);
+        boolean counted = true;
         try (socket) {
             socket.setSoTimeout(5000);
             final DataInputStream in = new DataInputStream(socket.getInputStream());
@@ -70,6 +73,8 @@ final class StubService implements AutoCloseable {
             in.readFully(length);
             in.readFully(new byte[Integer.parseInt(new String(length, StandardCharsets.US_ASCII))]);
             Thread.sleep(holdMillis);
+            active.decrementAndGet();
+            counted = false;
             if (answer != null) {
                 socket.getOutputStream().write(answer);
                 socket.getOutputStream().flush();
@@ -77,7 +82,9 @@ final class StubService implements AutoCloseable {
         } catch (IOException | InterruptedException | NumberFormatException e) {
             // The client sees a broken exchange; that is what some tests want.
         } finally {
-            active.decrementAndGet();
+            if (counted) {
+                active.decrementAndGet();
+            }
         }
     }
 
