@@ -128,7 +128,7 @@ public final class OtpClient implements AutoCloseable {
         try {
             final byte[] hash = Native.hashValue(utf8);
             if (hash == null) {
-                throw OtpException.of(OtpException.TEXT_REFUSED, "the library refused the text");
+                throw OtpException.of(OtpException.VALUE_REFUSED, "the library refused the text");
             }
             return Texts.decode(hash);
         } finally {
@@ -310,7 +310,7 @@ public final class OtpClient implements AutoCloseable {
         final String code = Texts.decode(Native.resultCode(h));
         final String message = Texts.decode(Native.resultMessage(h));
         if (code.isEmpty() && status == Native.E_INVALIDARG) {
-            throw OtpException.of(OtpException.TEXT_REFUSED, "the library refused a text");
+            throw OtpException.of(OtpException.VALUE_REFUSED, "the library refused a text");
         }
         throw OtpException.of(code, message);
     }
@@ -323,7 +323,7 @@ public final class OtpClient implements AutoCloseable {
         if (status == Native.E_POINTER) {
             throw OtpException.of("P001", "a configuration text is null");
         }
-        throw OtpException.of(OtpException.TEXT_REFUSED, refused);
+        throw OtpException.of(OtpException.VALUE_REFUSED, refused);
     }
 
     /**
@@ -340,7 +340,7 @@ public final class OtpClient implements AutoCloseable {
 
         private Builder() {}
 
-        /** The service's TCP port. */
+        /** The service's TCP port, 0 to 65535. */
         public Builder port(int port) {
             this.port = port;
             return this;
@@ -382,7 +382,8 @@ public final class OtpClient implements AutoCloseable {
         /**
          * A new client. Throws {@link OtpArgumentException}: P001 when the site or the key material
          * is missing, J001 when the site holds NUL, J002 when either is over 32 bytes of code page
-         * 949. The builder's copy of the key material is wiped in every case.
+         * 949 or the port is outside 0 to 65535. The builder's copy of the key material is wiped in
+         * every case.
          */
         public OtpClient build() {
             final byte[] key = keyMaterial;
@@ -391,6 +392,11 @@ public final class OtpClient implements AutoCloseable {
             try {
                 if (siteId == null || key == null) {
                     throw OtpException.of("P001", "the site identifier or the key material is missing");
+                }
+                // The library keeps only the low 16 bits of the port: 70000 would reach 4464.
+                if (port < 0 || port > 0xFFFF) {
+                    throw OtpException.of(OtpException.VALUE_REFUSED,
+                            "the port " + port + " is outside 0 to 65535");
                 }
                 site = Texts.encode(siteId);
                 return new OtpClient(port, site, key, connectTimeout);

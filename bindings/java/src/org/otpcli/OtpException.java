@@ -26,8 +26,11 @@ public class OtpException extends RuntimeException {
 
     /** A text argument holds the NUL character (the binding's own code). */
     public static final String TEXT_WITH_NUL = "J001";
-    /** A configuration text the library refused: too long, empty, or malformed (the binding's). */
-    public static final String TEXT_REFUSED = "J002";
+    /**
+     * A configuration value refused: a text too long, empty or malformed, a port outside 0 to
+     * 65535 (the binding's own code).
+     */
+    public static final String VALUE_REFUSED = "J002";
 
     private static final Set<String> ARGUMENT_CODES = Set.of("P001", "P002", "P003");
     private static final Set<String> CONNECTION_CODES = Set.of("N001", "N002");

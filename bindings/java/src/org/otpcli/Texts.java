@@ -87,7 +87,7 @@ final class Texts {
         }
         if (!wellFormed(utf8)) {
             throw new OtpArgumentException(
-                    OtpException.TEXT_REFUSED, "a text argument is not well-formed UTF-8");
+                    OtpException.VALUE_REFUSED, "a text argument is not well-formed UTF-8");
         }
         return utf8.clone();
     }

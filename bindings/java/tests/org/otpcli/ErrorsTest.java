@@ -78,6 +78,10 @@ class ErrorsTest {
         expect("key of malformed UTF-8", OtpArgumentException.class, "J002", null,
                 () -> OtpClient.builder().port(1).site("S").keyMaterial(new byte[] {(byte) 0xC3})
                         .build());
+        for (int port : new int[] {-1, 65536, 70000}) {
+            expect("port " + port, OtpArgumentException.class, "J002", null,
+                    () -> OtpClient.builder().port(port).site("S").keyMaterial("k").build());
+        }
         expect("no key material", OtpArgumentException.class, "P001", null,
                 () -> OtpClient.builder().port(1).site("S").build());
         expect("no site", OtpArgumentException.class, "P001", null,
@@ -93,7 +97,7 @@ class ErrorsTest {
         expect("null text to hash", OtpArgumentException.class, "P001", null,
                 () -> OtpClient.hashValue(null));
         // The largest configuration passes.
-        OtpClient.builder().port(1).site("S".repeat(32)).keyMaterial(Otpd.KOREAN_KEY).build()
+        OtpClient.builder().port(65535).site("S".repeat(32)).keyMaterial(Otpd.KOREAN_KEY).build()
                 .close();
     }
 
