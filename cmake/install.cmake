@@ -7,6 +7,9 @@ install(TARGETS otpcli EXPORT otpcliTargets
     LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} NAMELINK_COMPONENT Development
     ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
     RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(MINGW)
+    install(FILES ${CMAKE_CURRENT_BINARY_DIR}/src/otpcli.def DESTINATION ${CMAKE_INSTALL_LIBDIR})
+endif()
 install(FILES include/otpcli/otpcli.h include/otpcli/otpcli.hpp include/otpcli/otpcli_c.h
     DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/otpcli)
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the default build into a temporary prefix and builds the example
-# consumer against it twice: with find_package and with pkg-config.
+# consumers (C++ on the class, C on the C interface) against it twice: with
+# find_package and with pkg-config.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh build test tools
@@ -17,7 +18,11 @@ for mode in OFF ON; do
         -G Ninja -DUSE_PKG_CONFIG=$mode -DCMAKE_PREFIX_PATH="$work/prefix" >/dev/null
     cmake --build "$work/consumer-$mode" >/dev/null
     LD_LIBRARY_PATH="$libdir" "$work/consumer-$mode/consumer"
+    LD_LIBRARY_PATH="$libdir" "$work/consumer-$mode/consumer_c"
 done
+# The C header and the SONAME links are where a user looks for them.
+test -f "$work/prefix/include/otpcli/otpcli_c.h"
+test -L "$libdir/libotpcli.so.1"
 # The installed tools run from the prefix.
 "$work/prefix/bin/otpcli" hash abc | grep -qx a9993e364706816aba3e25717850c26c9cd0d89d
 "$work/prefix/bin/otpd" --help >/dev/null
@@ -36,4 +41,4 @@ EOF
         "$work/Probe.java" | grep -qx a9993e364706816aba3e25717850c26c9cd0d89d
     checked="tools and the Java binding run"
 fi
-echo "install check: consumer built with find_package and with pkg-config; $checked"
+echo "install check: C++ and C consumers built with find_package and with pkg-config; $checked"

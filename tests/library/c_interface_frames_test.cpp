@@ -160,7 +160,10 @@ TEST_F(CInterfaceFrames, RefusalsOfTheServiceComeBackAsUtf8) {
     };
     const Reply replies[] = {
         {"E500", "\xb0\xa1\xb3\xaa", "가나"},
-        {"E501", "a\x80z", "a\xef\xbf\xbdz"},  // a byte that code page 949 lacks
+#if !defined(_WIN32)
+        // A byte that code page 949 does not define (Windows has a table of its own).
+        {"E501", "a\x80z", "a\xef\xbf\xbdz"},
+#endif
         {"E502", std::string(256, '\xff'), ""},
     };
     for (const Reply& r : replies) {
