@@ -26,9 +26,9 @@ test -L "$libdir/libotpcli.so.1"
 # The installed tools run from the prefix.
 "$work/prefix/bin/otpcli" hash abc | grep -qx a9993e364706816aba3e25717850c26c9cd0d89d
 "$work/prefix/bin/otpd" --help >/dev/null
+checked="tools run"
 # The Python package, when it is built, imports from the prefix alone and finds
 # the installed libotpcli through its run path.
-python_checked=""
 if [ -d build/default/bindings/python/otpcli ]; then
     pydir=$(ls -d "$work"/prefix/lib/python3*/dist-packages | head -n 1)
     PYTHONPATH="$pydir" /usr/bin/python3 -s -c '
@@ -36,6 +36,20 @@ import sys, otpcli
 assert otpcli.__file__.startswith(sys.argv[1]), otpcli.__file__
 assert otpcli.hash_value("abc") == "a9993e364706816aba3e25717850c26c9cd0d89d"
 ' "$pydir"
-    python_checked="; the Python package imports from the prefix"
+    checked="$checked; the Python package imports from the prefix"
 fi
-echo "install check: C++ and C consumers built with find_package and with pkg-config; tools run$python_checked"
+# The Java binding, when it is built: the installed jar and JNI library load
+# from the prefix (the JNI library finds libotpcli.so.1 through its run path).
+if [ -e build/default/bindings/java/otpcli.jar ]; then
+    cat >"$work/Probe.java" <<'EOF'
+public class Probe {
+    public static void main(String[] args) {
+        System.out.println(org.otpcli.OtpClient.hashValue("abc"));
+    }
+}
+EOF
+    java -cp "$work/prefix/share/java/otpcli.jar" -Djava.library.path="$libdir/jni" \
+        "$work/Probe.java" | grep -qx a9993e364706816aba3e25717850c26c9cd0d89d
+    checked="$checked; the Java binding runs"
+fi
+echo "install check: C++ and C consumers built with find_package and with pkg-config; $checked"

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a job needs, only those that are missing.
-# Usage: scripts/install-deps.sh GROUP...   (groups: build test tools bench fuzz lint windows python)
+# Usage: scripts/install-deps.sh GROUP...   (groups: build test tools bench fuzz lint windows python java)
 set -euo pipefail
 
 packages=()
@@ -14,6 +14,7 @@ for group in "$@"; do
         lint) packages+=(clang-format clang-tidy) ;;
         windows) packages+=(g++-mingw-w64-x86-64-posix googletest wine wine64) ;;
         python) packages+=(python3 python3-dev python3-pytest) ;;
+        java) packages+=(openjdk-17-jdk-headless junit5) ;;
         *) echo "install-deps: unknown group '$group'" >&2; exit 2 ;;
     esac
 done
