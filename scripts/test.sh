@@ -2,7 +2,7 @@
 # Builds everything with the default preset and runs the whole test suite.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh build test tools
-cmake --preset default >/dev/null
+scripts/install-deps.sh build test tools pam
+cmake --preset default -DOTPCLI_WITH_PAM=ON >/dev/null
 cmake --build --preset default
 ctest --preset default

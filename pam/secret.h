@@ -1,0 +1,39 @@
+// Buffers for secrets (key material, identity texts, entered codes): wiped
+// before their memory is released.
+#pragma once
+
+#include <cstddef>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace otpcli::pam {
+
+// Overwrites the bytes with zeros in a way the compiler does not drop.
+void wipe(void* bytes, std::size_t size) noexcept;
+
+// A byte string of fixed capacity, chosen when it is made, so that it never
+// reallocates and leaves no unwiped copy behind; wiped when destroyed.
+class SecretBytes {
+  public:
+    explicit SecretBytes(std::size_t capacity) { bytes_.reserve(capacity); }
+    SecretBytes(const SecretBytes&) = delete;
+    SecretBytes& operator=(const SecretBytes&) = delete;
+    ~SecretBytes() { clear(); }
+
+    std::size_t capacity() const { return bytes_.capacity(); }
+    // Appends; false (and nothing appended) when the capacity would be exceeded.
+    bool append(std::string_view bytes);
+    std::string_view view() const { return bytes_; }
+    void clear() noexcept;
+
+  private:
+    std::string bytes_;
+};
+
+// UTF-8 to NUL-terminated UTF-16 in a caller's buffer. False for malformed
+// UTF-8 or text that does not fit (with its terminator); the buffer may then
+// hold part of the text, which the caller wipes as always.
+bool utf8ToUtf16(std::string_view utf8, std::span<char16_t> out) noexcept;
+
+}  // namespace otpcli::pam
