@@ -21,4 +21,13 @@ done
 # The installed tools run from the prefix.
 "$work/prefix/bin/otpcli" hash abc | grep -qx a9993e364706816aba3e25717850c26c9cd0d89d
 "$work/prefix/bin/otpd" --help >/dev/null
+# The PAM module, when built, lands in the module folder and finds the library
+# installed beside it.
+if [ -f build/default/pam/pam_otpcli.so ]; then
+    module="$libdir/security/pam_otpcli.so"
+    [ -f "$module" ] || { echo "install check: $module missing" >&2; exit 1; }
+    found=$(ldd "$module" | awk '/libotpcli\.so\.1/ {print $3}')
+    [ -n "$found" ] && [ "$(realpath "$found")" = "$(realpath "$libdir/libotpcli.so.1")" ] ||
+        { echo "install check: $module does not find the installed libotpcli.so.1" >&2; exit 1; }
+fi
 echo "install check: consumer built with find_package and with pkg-config; tools run"

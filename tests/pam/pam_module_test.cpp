@@ -3,10 +3,12 @@
 // down, files with unsafe owners or permissions, entries that are no code.
 #include <gtest/gtest.h>
 
-#include <grp.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <pwd.h>
 #include <security/pam_appl.h>
 #include <stdlib.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -333,6 +335,44 @@ TEST_F(PamModule, UnsafeOrBrokenSetupIsRefusedBeforeAnythingIsSent) {
             0644);
         EXPECT_EQ(run("alice", answerWith("123456")).result, PAM_SERVICE_ERR);
     }
+}
+
+TEST_F(PamModule, KoreanSiteAndKeyMaterial) {
+    // Both are UTF-8 in the files and code page 949 on the wire.
+    OtpdProcess korean;
+    ASSERT_TRUE(korean.start({"--site", "사이트:한글 키 자료"}));
+    writeSettings(korean.port(), "127.0.0.1", "사이트");
+    writeFile("key", "한글 키 자료\n", 0600);
+    {
+        ServiceClientFor client(korean.port());
+        ASSERT_EQ(client.get().reqJoin(Text(alice), 1), S_OK);
+    }
+    const PamRun result = run("alice", [&](const std::string&) { return korean.lastOtp(alice); });
+    EXPECT_EQ(result.result, PAM_SUCCESS);
+    EXPECT_NE(korean.log().find("site '사이트'"), std::string::npos) << korean.log();
+}
+
+TEST_F(PamModule, SilentServiceIsBoundedByTheLibrarysLimits) {
+    // A listener that never accepts: the connection is made by the kernel, the
+    // request sent, and no reply ever comes.
+    const int listener = socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(listen(listener, 4), 0);
+    ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    writeSettings(ntohs(address.sin_port));
+    useStack("");
+    const auto start = std::chrono::steady_clock::now();
+    const PamRun silent = run("alice", answerWith("123456"));
+    const auto took = std::chrono::steady_clock::now() - start;
+    close(listener);
+    EXPECT_EQ(silent.result, PAM_AUTHINFO_UNAVAIL);
+    expectOneLogLine(silent, "alice", "unreachable", "N002");
+    EXPECT_LT(took, std::chrono::seconds(35));
 }
 
 TEST_F(PamModule, ServiceRefusingTheSiteIsAConfigurationFault) {
