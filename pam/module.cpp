@@ -29,8 +29,6 @@ namespace {
 constexpr std::size_t kMaxSettingsBytes = 64 * 1024;
 constexpr std::size_t kMaxUserMapBytes = 4 * 1024 * 1024;
 constexpr std::size_t kMaxKeyFileBytes = 256;
-// Anything longer than this at the prompt is refused unread.
-constexpr std::size_t kMaxEntryBytes = 256;
 
 // The login name as it may appear in the log: printable ASCII, at most 64 bytes.
 std::string loggable(std::string_view user) {
@@ -105,20 +103,18 @@ std::optional<int> promptForCode(const Attempt& attempt, const Arguments& argume
     char* response = nullptr;
     result = pam_prompt(attempt.handle(), PAM_PROMPT_ECHO_OFF, &response, "%s",
                         arguments.prompt.c_str());
-    if (result != PAM_SUCCESS) {
-        if (response != nullptr) {
-            wipe(response, strnlen(response, kMaxEntryBytes));
-            free(response);  // NOLINT: the conversation's malloc'd answer
-        }
-        attempt.log(LOG_NOTICE, "prompt", "no-entry", "");
-        return std::nullopt;
-    }
     std::optional<int> otp;
     if (response != nullptr) {
-        const std::size_t length = strnlen(response, kMaxEntryBytes + 1);
-        otp = parseOtpEntry(std::string_view(response, length));
-        wipe(response, length);
+        // Only the form of at most a few bytes is looked at; all of it is wiped.
+        if (result == PAM_SUCCESS) {
+            otp = parseOtpEntry(std::string_view(response, strnlen(response, kMaxOtpDigits + 1)));
+        }
+        wipe(response, strlen(response));
         free(response);  // NOLINT: the conversation's malloc'd answer
+    }
+    if (result != PAM_SUCCESS) {
+        attempt.log(LOG_NOTICE, "prompt", "no-entry", "");
+        return std::nullopt;
     }
     if (!otp) {
         attempt.error("A one-time code is 1 to 7 digits.");
@@ -147,8 +143,9 @@ int authenticate(Attempt& attempt, int argc, const char** argv) {
 
     Settings settings;
     {
-        SecretBytes text(kMaxSettingsBytes);
-        if (!readProtectedFile(arguments.config, FileKind::Settings, text, fault)) {
+        SecretBytes text;
+        if (!readProtectedFile(arguments.config, FileKind::Settings, kMaxSettingsBytes, text,
+                               fault)) {
             attempt.logFault(fault);
             return PAM_SERVICE_ERR;
         }
@@ -160,8 +157,8 @@ int authenticate(Attempt& attempt, int argc, const char** argv) {
 
     UserEntry user;
     {
-        SecretBytes map(kMaxUserMapBytes);
-        if (!readProtectedFile(settings.userMap, FileKind::Secret, map, fault)) {
+        SecretBytes map;
+        if (!readProtectedFile(settings.userMap, FileKind::Secret, kMaxUserMapBytes, map, fault)) {
             attempt.logFault(fault);
             return PAM_SERVICE_ERR;
         }
@@ -183,8 +180,9 @@ int authenticate(Attempt& attempt, int argc, const char** argv) {
 
     ServiceSession session(settings);
     {
-        SecretBytes keyText(kMaxKeyFileBytes);
-        if (!readProtectedFile(settings.keyFile, FileKind::Secret, keyText, fault)) {
+        SecretBytes keyText;
+        if (!readProtectedFile(settings.keyFile, FileKind::Secret, kMaxKeyFileBytes, keyText,
+                               fault)) {
             attempt.logFault(fault);
             return PAM_SERVICE_ERR;
         }
@@ -241,10 +239,11 @@ int authenticate(Attempt& attempt, int argc, const char** argv) {
         wipe(&*otp, sizeof(int));
         const Verdict verdict = verdictFor(outcome.code);
         attempt.log(verdict.priority, "check", verdict.outcome, outcome.code);
+        // A refused stored token was never typed as a code: prompt without
+        // saying that it was wrong.
         if (verdict.pamResult == PAM_AUTH_ERR && arguments.firstPass == FirstPass::Try &&
             !prompted) {
             prompted = true;
-            attempt.tell(verdict, outcome);
             continue;
         }
         if (verdict.pamResult != PAM_SUCCESS) {

@@ -36,8 +36,8 @@ std::string systemError(int number) {
 
 }  // namespace
 
-bool readProtectedFile(const std::string& path, FileKind kind, SecretBytes& out,
-                       std::string& error) {
+bool readProtectedFile(const std::string& path, FileKind kind, std::size_t maxBytes,
+                       SecretBytes& out, std::string& error) {
     out.clear();
     // O_NONBLOCK: a FIFO put in the file's place does not hold the login up.
     const Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
@@ -65,10 +65,11 @@ bool readProtectedFile(const std::string& path, FileKind kind, SecretBytes& out,
                                                  : ": group or others may write to it");
         return false;
     }
-    if (static_cast<std::size_t>(status.st_size) > out.capacity()) {
-        error = path + ": larger than " + std::to_string(out.capacity()) + " bytes";
+    if (status.st_size < 0 || static_cast<std::size_t>(status.st_size) > maxBytes) {
+        error = path + ": larger than " + std::to_string(maxBytes) + " bytes";
         return false;
     }
+    out.reset(static_cast<std::size_t>(status.st_size));
     std::array<char, 4096> chunk{};
     for (;;) {
         const ssize_t got = ::read(fd.get(), chunk.data(), chunk.size());
@@ -88,7 +89,7 @@ bool readProtectedFile(const std::string& path, FileKind kind, SecretBytes& out,
         if (!out.append(std::string_view(chunk.data(), static_cast<std::size_t>(got)))) {
             wipe(chunk.data(), chunk.size());
             out.clear();
-            error = path + ": larger than " + std::to_string(out.capacity()) + " bytes";
+            error = path + ": changed while it was read";
             return false;
         }
     }

@@ -22,11 +22,11 @@ enum class FileKind {
 // The owner the files must have: root in the installed module.
 uid_t requiredOwner() noexcept;
 
-// Reads the whole regular file at path into out (whose capacity bounds its
-// size) after checking, on the opened descriptor, that it is owned by
-// requiredOwner() and has no permission bits that kind forbids. False with a
-// reason in error (no file content in it) otherwise.
-bool readProtectedFile(const std::string& path, FileKind kind, SecretBytes& out,
-                       std::string& error);
+// Reads the whole regular file at path, at most maxBytes long, into out after
+// checking, on the opened descriptor, that it is owned by requiredOwner() and
+// has no permission bits that kind forbids. False with a reason in error (no
+// file content in it) otherwise.
+bool readProtectedFile(const std::string& path, FileKind kind, std::size_t maxBytes,
+                       SecretBytes& out, std::string& error);
 
 }  // namespace otpcli::pam

@@ -18,6 +18,13 @@ bool SecretBytes::append(std::string_view bytes) {
     return true;
 }
 
+void SecretBytes::reset(std::size_t capacity) {
+    clear();
+    std::string fresh;
+    fresh.reserve(capacity);
+    bytes_.swap(fresh);  // the old buffer, already wiped, goes with fresh
+}
+
 void SecretBytes::clear() noexcept {
     // The whole capacity: a shorter text may have left bytes of a longer one.
     bytes_.resize(bytes_.capacity());

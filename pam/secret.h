@@ -12,15 +12,17 @@ namespace otpcli::pam {
 // Overwrites the bytes with zeros in a way the compiler does not drop.
 void wipe(void* bytes, std::size_t size) noexcept;
 
-// A byte string of fixed capacity, chosen when it is made, so that it never
-// reallocates and leaves no unwiped copy behind; wiped when destroyed.
+// A byte string of fixed capacity, so that appending never reallocates and
+// leaves no unwiped copy behind; wiped when destroyed or given a new capacity.
 class SecretBytes {
   public:
-    explicit SecretBytes(std::size_t capacity) { bytes_.reserve(capacity); }
+    SecretBytes() = default;
     SecretBytes(const SecretBytes&) = delete;
     SecretBytes& operator=(const SecretBytes&) = delete;
     ~SecretBytes() { clear(); }
 
+    // Wipes the content and makes room for exactly capacity bytes.
+    void reset(std::size_t capacity);
     std::size_t capacity() const { return bytes_.capacity(); }
     // Appends; false (and nothing appended) when the capacity would be exceeded.
     bool append(std::string_view bytes);
