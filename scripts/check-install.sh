@@ -52,4 +52,8 @@ EOF
         "$work/Probe.java" | grep -qx a9993e364706816aba3e25717850c26c9cd0d89d
     checked="$checked; the Java binding runs"
 fi
-echo "install check: C++ and C consumers built with find_package and with pkg-config; $checked"
+# The PAM module, when built, lands in the module folder and finds the library
+# installed beside it.
+if [ -f build/default/pam/pam_otpcli.so ]; then
+    module="$libdir/security/pam_otpcli.so"
+    [ -f "$module" ] || { echo "install check: C++ and C consumers built with find_package and with pkg-config; $checked"

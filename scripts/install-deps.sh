@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a job needs, only those that are missing.
-# Usage: scripts/install-deps.sh GROUP...   (groups: build test tools bench fuzz lint windows python java)
+# Usage: scripts/install-deps.sh GROUP...   (groups: build test tools bench fuzz lint windows python java pam)
 set -euo pipefail
 
 packages=()
@@ -12,6 +12,7 @@ for group in "$@"; do
         bench) packages+=(libbenchmark-dev libssl-dev) ;;
         fuzz) packages+=(clang libclang-rt-14-dev) ;;
         lint) packages+=(clang-format clang-tidy) ;;
+        pam) packages+=(libpam0g-dev libpam-wrapper) ;;
         windows) packages+=(g++-mingw-w64-x86-64-posix googletest wine wine64) ;;
         python) packages+=(python3 python3-dev python3-pytest) ;;
         java) packages+=(openjdk-17-jdk-headless junit5) ;;

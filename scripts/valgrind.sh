@@ -56,6 +56,11 @@ for replay in "$build"/fuzz/*_replay; do
     target="${name%_replay}"
     run "$name" "$replay" "fuzz/corpus/$target" "fuzz/regressions/$target"
 done
+# The PAM module, loaded by libpam, when it was built (its silent-service case
+# only waits).
+if [ -x "$build/pam/tests/pam_module_tests" ]; then
+    run pam_module_tests "$build/pam/tests/pam_module_tests" --gtest_filter=-*Silent*
+fi
 if [ $subset -eq 0 ]; then
     run net_tests "$build/tests/net/net_tests"
     run tools_e2e_tests "$build/tests/tools/tools_e2e_tests"

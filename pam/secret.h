@@ -1,0 +1,41 @@
+// Buffers for secrets (key material, identity texts, entered codes): wiped
+// before their memory is released.
+#pragma once
+
+#include <cstddef>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace otpcli::pam {
+
+// Overwrites the bytes with zeros in a way the compiler does not drop.
+void wipe(void* bytes, std::size_t size) noexcept;
+
+// A byte string of fixed capacity, so that appending never reallocates and
+// leaves no unwiped copy behind; wiped when destroyed or given a new capacity.
+class SecretBytes {
+  public:
+    SecretBytes() = default;
+    SecretBytes(const SecretBytes&) = delete;
+    SecretBytes& operator=(const SecretBytes&) = delete;
+    ~SecretBytes() { clear(); }
+
+    // Wipes the content and makes room for exactly capacity bytes.
+    void reset(std::size_t capacity);
+    std::size_t capacity() const { return bytes_.capacity(); }
+    // Appends; false (and nothing appended) when the capacity would be exceeded.
+    bool append(std::string_view bytes);
+    std::string_view view() const { return bytes_; }
+    void clear() noexcept;
+
+  private:
+    std::string bytes_;
+};
+
+// UTF-8 to NUL-terminated UTF-16 in a caller's buffer. False for malformed
+// UTF-8 or text that does not fit (with its terminator); the buffer may then
+// hold part of the text, which the caller wipes as always.
+bool utf8ToUtf16(std::string_view utf8, std::span<char16_t> out) noexcept;
+
+}  // namespace otpcli::pam
