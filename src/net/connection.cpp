@@ -71,6 +71,12 @@ int connectWithTimeout(Connection& conn, int connectTimeout) noexcept {
 
 int openConnection(Connection& conn, int port, int connectTimeout) noexcept {
     conn.socket = platform::kNoSocket;
+    // No wait allowed: nothing is tried, so nothing is held against a server
+    // (the table is shared by every object in the process).
+    if (connectTimeout <= 0) {
+        platform::setSocketError(platform::kErrorTimedOut);
+        return -1;
+    }
     if (platform::startSockets() != 0) {
         return -1;
     }

@@ -15,7 +15,8 @@ struct Connection {
 
 // Chooses a server from the server table, resolves it and connects within
 // connectTimeout one-second waits. 0 with conn holding a connected, blocking
-// socket; -1 otherwise (the caller closes conn.socket either way).
+// socket; -1 otherwise (the caller closes conn.socket either way). With
+// connectTimeout 0 or less nothing is tried and no server's count changes.
 int openConnection(Connection& conn, int port, int connectTimeout) noexcept;
 
 // Non-blocking connect of conn.socket to conn's address, polled in one-second
