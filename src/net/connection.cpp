@@ -9,12 +9,6 @@ namespace {
 
 constexpr int kConnectWaitMillis = 1000;
 
-// Makes the socket blocking again after a connect; the result is not needed.
-int connected(Connection& conn) noexcept {
-    platform::setNonBlocking(conn.socket, false);
-    return 0;
-}
-
 std::uint16_t networkPort(int port) noexcept {
     const auto host = static_cast<std::uint16_t>(port & 0xFFFF);
     const unsigned char bytes[2] = {static_cast<unsigned char>(host >> 8),
@@ -28,16 +22,14 @@ std::uint16_t networkPort(int port) noexcept {
 }  // namespace
 
 int connectWithTimeout(Connection& conn, int connectTimeout) noexcept {
-    if (platform::setNonBlocking(conn.socket, true) != 0) {
-        return -1;
-    }
     for (int waits = 0; waits < connectTimeout;) {
+        // A connect that completes at once needs no wait.
         if (platform::connectSocket(conn.socket, conn.address, conn.port) == 0) {
-            return connected(conn);
+            return 0;
         }
         const int error = platform::socketError();
         if (platform::isAlreadyConnected(error)) {
-            return connected(conn);
+            return 0;
         }
         if (!platform::isConnectUnderWay(error)) {
             return -1;
@@ -63,7 +55,7 @@ int connectWithTimeout(Connection& conn, int connectTimeout) noexcept {
             platform::setSocketError(pending);
             return -1;
         }
-        return connected(conn);
+        return 0;
     }
     platform::setSocketError(platform::kErrorTimedOut);
     return -1;
