@@ -99,7 +99,7 @@ int recvAll(platform::Socket s, char* buffer, int length, int pauseMillis, int m
 int recvAtLeast(platform::Socket s, char* buffer, int length, int room, int pauseMillis,
                 int maxRetries, std::int64_t deadlineMicros) noexcept {
     return receive(s, buffer, length, std::max(length, room), pauseMillis, maxRetries,
-                   deadlineMicros, false);
+                   deadlineMicros, true);
 }
 
 int recvMore(platform::Socket s, char* buffer, int length, int pauseMillis, int maxRetries,

@@ -20,17 +20,19 @@ int recvAll(platform::Socket s, char* buffer, int length, int pauseMillis, int m
 int recvAll(platform::Socket s, char* buffer, int length, int pauseMillis, int maxRetries,
             std::int64_t deadlineMicros) noexcept;
 
-// recvAll that also takes whatever has come after the length bytes, up to room
-// bytes in all (the calls are the same; each just asks for more). The bytes
-// received: at least length, fewer when the peer closed first; -1 on failure.
-int recvAtLeast(platform::Socket s, char* buffer, int length, int room, int pauseMillis,
-                int maxRetries, std::int64_t deadlineMicros) noexcept;
-
 // The same receive for the rest of a message whose first bytes have come, so
 // that the rest is most likely there already: it tries one receive before the
 // first wait, and waits (as recvAll does) only when that finds nothing yet.
 int recvMore(platform::Socket s, char* buffer, int length, int pauseMillis, int maxRetries,
              std::int64_t deadlineMicros) noexcept;
+
+// recvMore that also takes whatever has come after the length bytes, up to room
+// bytes in all (the calls are the same; each just asks for more): for a reply
+// whose sender is near, which is often there by the time the request's send
+// returns. The bytes received: at least length, fewer when the peer closed
+// first; -1 on failure.
+int recvAtLeast(platform::Socket s, char* buffer, int length, int room, int pauseMillis,
+                int maxRetries, std::int64_t deadlineMicros) noexcept;
 
 // Sends length bytes, retrying a would-block send as recvAll does (a request
 // frame is far smaller than what a new connection's send buffer takes at once).

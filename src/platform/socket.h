@@ -47,6 +47,10 @@ void closeSocket(Socket s) noexcept;
 
 // Starts or continues a connect to address:port (both in network byte order).
 int connectSocket(Socket s, std::uint32_t address, std::uint16_t port) noexcept;
+// Whether a repeated connect reliably tells a connect that has completed (or
+// failed) from one still under way, so that it may be asked right after the
+// first call instead of waiting.
+extern const bool kConnectAgainBeforeWait;
 
 struct Readiness {
     bool readable = false;

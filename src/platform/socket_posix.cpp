@@ -17,6 +17,9 @@ namespace otpcli::platform {
 const int kErrorHostNotFound = 2;
 const int kErrorTimedOut = ETIMEDOUT;
 const int kErrorInjected = EIO;
+// A repeated connect gives 0 once connected, the failure once failed, and
+// EALREADY while under way.
+const bool kConnectAgainBeforeWait = true;
 
 int socketError() noexcept {
     return errno;

@@ -9,6 +9,9 @@ namespace otpcli::platform {
 const int kErrorHostNotFound = 2;
 const int kErrorTimedOut = WSAETIMEDOUT;
 const int kErrorInjected = WSAENETDOWN;
+// What a repeated connect reports while the first is pending varies between
+// implementations of Windows Sockets 1.1: completion is learnt from the wait.
+const bool kConnectAgainBeforeWait = false;
 
 namespace {
 

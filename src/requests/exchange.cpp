@@ -30,8 +30,10 @@ class SocketGuard {
 };
 
 // The reply's bytes from the request's socket, all before one deadline. The
-// receive of the length field also takes whatever of the body has come with it
-// (most often all of it), so that the body rarely needs a call of its own.
+// receive of the length field tries a receive before it waits (a nearby
+// service's reply is often there by the time the frame is sent) and takes
+// whatever of the body has come with it, so that the body rarely needs a call
+// of its own.
 class SocketReplySource final : public ReplySource {
   public:
     SocketReplySource(platform::Socket s, std::int64_t deadlineMicros)
@@ -40,7 +42,6 @@ class SocketReplySource final : public ReplySource {
     int receive(char* buffer, int length) noexcept override {
         if (!begun_) {
             begun_ = true;
-            // The first receive waits for the service's answer.
             if (length > kReadAheadBytes) {
                 return recvAll(socket_, buffer, length, kTransferPauseMillis, kTransferMaxRetries,
                                deadlineMicros_);
