@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <cstdint>
@@ -169,6 +170,31 @@ TEST_F(Transfer, RecvMoreTakesWhatIsThereWithoutAWaitAndWaitsForWhatIsNot) {
         if (c.expected == 11) {
             EXPECT_EQ(std::string(buffer, 11), "hello world");
         }
+        disconnect();
+    }
+}
+
+// recvAtLeast takes what has come beyond the bytes it must have, up to its room.
+TEST_F(Transfer, RecvAtLeastTakesWhatHasComeUpToItsRoom) {
+    const struct {
+        const char* name;
+        Script script;
+        int room;
+        std::string expected;
+    } cases[] = {
+        {"all that came", Script().send("00011hello world").readToEnd(), 32, "00011hello world"},
+        {"no more than the room", Script().send("00011hello world").readToEnd(), 8, "00011hel"},
+        {"fewer when the peer closes first", Script().send("abc"), 32, "abc"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        LoopbackServer server({c.script});
+        connectTo(server);
+        // One piece, sent at once: all of it has come once the socket is readable.
+        ASSERT_TRUE(readable(socket(), 2000));
+        char buffer[32] = {};
+        const int r = recvAtLeast(socket(), buffer, 5, c.room, 10, 100, INT64_MAX);
+        EXPECT_EQ(std::string(buffer, static_cast<std::size_t>(std::max(r, 0))), c.expected);
         disconnect();
     }
 }
