@@ -141,14 +141,17 @@ TEST_F(Transfer, RecvMoreTakesWhatIsThereWithoutAWaitAndWaitsForWhatIsNot) {
         const char* name;
         Script script;
         int expected;
-        int calls;  // socket calls of the recvMore
+        int leastCalls;  // socket calls of the recvMore
+        int mostCalls;
     } cases[] = {
         // One receive takes what is there.
-        {"there", Script().send("00011hello world").readToEnd(), 11, 1},
-        // A receive that finds nothing, the first wait, the receive after it.
-        {"after a gap", Script().send("00011").pause(200ms).send("hello world").readToEnd(), 11, 3},
+        {"there", Script().send("00011hello world").readToEnd(), 11, 1, 1},
+        // A receive that finds nothing, the first wait, the receives after it
+        // (Wine may hand the bytes over in more than one).
+        {"after a gap", Script().send("00011").pause(200ms).send("hello world").readToEnd(), 11, 3,
+         6},
         // The peer's close ends it at once too.
-        {"closed", Script().send("00011"), 0, 1},
+        {"closed", Script().send("00011"), 0, 1, 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -160,13 +163,14 @@ TEST_F(Transfer, RecvMoreTakesWhatIsThereWithoutAWaitAndWaitsForWhatIsNot) {
         if (c.expected == 0) {
             ASSERT_TRUE(server.waitForFinished(1));
         }
-        if (c.calls == 1) {
+        if (c.mostCalls == 1) {
             // What was sent with the length field, or the close, has come.
             std::this_thread::sleep_for(50ms);
         }
         platform::failSocketCallAt(0);
         EXPECT_EQ(recvMore(socket(), buffer, 11, 10, 100, INT64_MAX), c.expected);
-        EXPECT_EQ(platform::socketCallsCounted(), c.calls);
+        EXPECT_GE(platform::socketCallsCounted(), c.leastCalls);
+        EXPECT_LE(platform::socketCallsCounted(), c.mostCalls);
         if (c.expected == 11) {
             EXPECT_EQ(std::string(buffer, 11), "hello world");
         }
