@@ -14,13 +14,14 @@ struct Connection {
 };
 
 // Chooses a server from the server table, resolves it and connects within
-// connectTimeout one-second waits. 0 with conn holding a connected, blocking
-// socket; -1 otherwise (the caller closes conn.socket either way).
+// connectTimeout one-second waits. 0 with conn holding a connected socket, which
+// is non-blocking (the transfers rely on that); -1 otherwise (the caller closes
+// conn.socket either way). With connectTimeout 0 or less nothing is tried and
+// no server's count changes.
 int openConnection(Connection& conn, int port, int connectTimeout) noexcept;
 
-// Non-blocking connect of conn.socket to conn's address, polled in one-second
-// waits at most connectTimeout times. 0 when connected (socket back in blocking
-// mode), -1 otherwise.
+// Connect of conn.socket (non-blocking) to conn's address, polled in one-second
+// waits at most connectTimeout times. 0 when connected, -1 otherwise.
 int connectWithTimeout(Connection& conn, int connectTimeout) noexcept;
 
 }  // namespace otpcli

@@ -11,6 +11,7 @@ struct ServerTable {
     char hosts[2][kMaxHostNameBytes + 1] = {OTPCLI_PRIMARY_HOST, OTPCLI_BACKUP_HOST};
     int currentIndex = 0;
     int failureCounts[2] = {0, 0};
+    int lastTried = -1;
 };
 
 // Constant-initialised, so it is ready before any static constructor runs.
@@ -27,7 +28,12 @@ int chooseServer(char* host) noexcept {
     int i = table.currentIndex;
     if (table.failureCounts[i] >= kFailoverThreshold) {
         i = 1 - i;
+        // Both down as far as the counts tell: neither is given up for good.
+        if (table.failureCounts[i] >= kFailoverThreshold && table.lastTried == i) {
+            i = 1 - i;
+        }
     }
+    table.lastTried = i;
     copyHost(i, host);
     return i;
 }
@@ -63,12 +69,13 @@ bool replaceServerHosts(const char* primary, const char* backup) noexcept {
     table.currentIndex = 0;
     table.failureCounts[0] = 0;
     table.failureCounts[1] = 0;
+    table.lastTried = -1;
     return true;
 }
 
 ServerTableState serverTableState() noexcept {
     const std::lock_guard lock(table.mutex);
-    return {table.currentIndex, {table.failureCounts[0], table.failureCounts[1]}};
+    return {table.currentIndex, {table.failureCounts[0], table.failureCounts[1]}, table.lastTried};
 }
 
 }  // namespace otpcli

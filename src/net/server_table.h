@@ -11,11 +11,13 @@ inline constexpr std::size_t kMaxHostNameBytes = 255;
 struct ServerTableState {
     int currentIndex;
     int failureCounts[2];
+    int lastTried;  // the server chosen last, -1 before the first choice
 };
 
 // The server to try next: the current one, or the other once the current one
-// has failed kFailoverThreshold times in a row. Copies its host name, NUL
-// terminated, into host (kMaxHostNameBytes + 1 bytes).
+// has failed kFailoverThreshold times in a row. Once both have, the two take
+// turns, so that whichever answers again is found within two requests. Copies
+// its host name, NUL terminated, into host (kMaxHostNameBytes + 1 bytes).
 int chooseServer(char* host) noexcept;
 // One failed connect to server i.
 void recordConnectFailure(int i) noexcept;

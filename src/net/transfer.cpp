@@ -29,38 +29,40 @@ bool retryAfterWouldBlock(int& retries, int pauseMillis, int maxRetries) noexcep
     return true;
 }
 
-}  // namespace
-
-int recvAll(platform::Socket s, char* buffer, int length, int pauseMillis,
-            int maxRetries) noexcept {
-    return recvAll(s, buffer, length, pauseMillis, maxRetries, INT64_MAX);
-}
-
-int recvAll(platform::Socket s, char* buffer, int length, int pauseMillis, int maxRetries,
-            std::int64_t deadlineMicros) noexcept {
-    if (platform::setNonBlocking(s, true) != 0) {
-        return -1;
-    }
-    return recvMore(s, buffer, length, pauseMillis, maxRetries, deadlineMicros);
-}
-
-int recvMore(platform::Socket s, char* buffer, int length, int pauseMillis, int maxRetries,
-             std::int64_t deadlineMicros) noexcept {
-    platform::Readiness ready;
-    if (platform::waitSocket(s, true, false, firstWaitMillis(pauseMillis, deadlineMicros),
-                             &ready) <= 0 ||
-        !ready.readable) {
-        return -1;
-    }
-    // A wait that saw no error spares reading the pending error: it is 0.
-    int pending = 0;
-    if (ready.mayHaveError && (platform::pendingSocketError(s, &pending) != 0 || pending != 0)) {
-        return -1;
-    }
+// The receive of recvAll, recvAtLeast and recvMore: at least length bytes, and
+// no more than room. tryFirst: one receive before the first wait. What it finds
+// is what the wait and the first receive after it would have found: bytes, the
+// peer's close, or the connection's error.
+int receive(platform::Socket s, char* buffer, int length, int room, int pauseMillis, int maxRetries,
+            std::int64_t deadlineMicros, bool tryFirst) noexcept {
     int got = 0;
+    if (tryFirst && length > 0) {
+        const int r = platform::recvSome(s, buffer, room);
+        if (r == 0) {
+            return 0;
+        }
+        if (r < 0 && !platform::isWouldBlock(platform::socketError())) {
+            return -1;
+        }
+        got = r < 0 ? 0 : r;
+    }
+    if (got == 0) {
+        platform::Readiness ready;
+        if (platform::waitSocket(s, true, false, firstWaitMillis(pauseMillis, deadlineMicros),
+                                 &ready) <= 0 ||
+            !ready.readable) {
+            return -1;
+        }
+        // A wait that saw no error spares reading the pending error: it is 0.
+        int pending = 0;
+        if (ready.mayHaveError &&
+            (platform::pendingSocketError(s, &pending) != 0 || pending != 0)) {
+            return -1;
+        }
+    }
     int retries = 0;
     while (got < length) {
-        const int r = platform::recvSome(s, buffer + got, length - got);
+        const int r = platform::recvSome(s, buffer + got, room - got);
         if (r < 0) {
             if (!platform::isWouldBlock(platform::socketError())) {
                 return -1;
@@ -80,6 +82,29 @@ int recvMore(platform::Socket s, char* buffer, int length, int pauseMillis, int 
         }
     }
     return got;
+}
+
+}  // namespace
+
+int recvAll(platform::Socket s, char* buffer, int length, int pauseMillis,
+            int maxRetries) noexcept {
+    return recvAll(s, buffer, length, pauseMillis, maxRetries, INT64_MAX);
+}
+
+int recvAll(platform::Socket s, char* buffer, int length, int pauseMillis, int maxRetries,
+            std::int64_t deadlineMicros) noexcept {
+    return receive(s, buffer, length, length, pauseMillis, maxRetries, deadlineMicros, false);
+}
+
+int recvAtLeast(platform::Socket s, char* buffer, int length, int room, int pauseMillis,
+                int maxRetries, std::int64_t deadlineMicros) noexcept {
+    return receive(s, buffer, length, std::max(length, room), pauseMillis, maxRetries,
+                   deadlineMicros, true);
+}
+
+int recvMore(platform::Socket s, char* buffer, int length, int pauseMillis, int maxRetries,
+             std::int64_t deadlineMicros) noexcept {
+    return receive(s, buffer, length, length, pauseMillis, maxRetries, deadlineMicros, true);
 }
 
 int sendAll(platform::Socket s, const char* bytes, int length, int pauseMillis,

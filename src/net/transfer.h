@@ -1,4 +1,5 @@
-// Exact-count transfers on a connected socket, with bounded retries.
+// Exact-count transfers on a connected, non-blocking socket (as openConnection
+// gives), with bounded retries.
 #pragma once
 
 #include <cstdint>
@@ -10,7 +11,7 @@ namespace otpcli {
 // Receives length bytes into buffer. Waits pauseMillis / 10 seconds for the
 // first data, then retries a would-block read after a pause of pauseMillis, up
 // to maxRetries in a row. length when all arrived, fewer when the peer closed
-// first, -1 on failure. Leaves the socket non-blocking.
+// first, -1 on failure.
 int recvAll(platform::Socket s, char* buffer, int length, int pauseMillis, int maxRetries) noexcept;
 
 // recvAll that also gives up, with the timed-out error, once the clock
@@ -19,13 +20,23 @@ int recvAll(platform::Socket s, char* buffer, int length, int pauseMillis, int m
 int recvAll(platform::Socket s, char* buffer, int length, int pauseMillis, int maxRetries,
             std::int64_t deadlineMicros) noexcept;
 
-// The same receive on a socket that an earlier recvAll left non-blocking: every
-// step but the switch to non-blocking mode, which would change nothing there.
+// The same receive for the rest of a message whose first bytes have come, so
+// that the rest is most likely there already: it tries one receive before the
+// first wait, and waits (as recvAll does) only when that finds nothing yet.
 int recvMore(platform::Socket s, char* buffer, int length, int pauseMillis, int maxRetries,
              std::int64_t deadlineMicros) noexcept;
 
-// Sends length bytes, retrying a would-block send as recvAll does. length when
-// all went out, fewer when a send took nothing, -1 on failure.
+// recvMore that also takes whatever has come after the length bytes, up to room
+// bytes in all (the calls are the same; each just asks for more): for a reply
+// whose sender is near, which is often there by the time the request's send
+// returns. The bytes received: at least length, fewer when the peer closed
+// first; -1 on failure.
+int recvAtLeast(platform::Socket s, char* buffer, int length, int room, int pauseMillis,
+                int maxRetries, std::int64_t deadlineMicros) noexcept;
+
+// Sends length bytes, retrying a would-block send as recvAll does (a request
+// frame is far smaller than what a new connection's send buffer takes at once).
+// length when all went out, fewer when a send took nothing, -1 on failure.
 int sendAll(platform::Socket s, const char* bytes, int length, int pauseMillis,
             int maxRetries) noexcept;
 

@@ -39,14 +39,18 @@ int startSockets() noexcept;
 // The IPv4 address of a dotted address or host name, in network byte order.
 int resolveIPv4(const char* host, std::uint32_t* address) noexcept;
 
-// A new IPv4 stream socket that is not inherited by child processes.
+// A new IPv4 stream socket, non-blocking from the start and for its whole life,
+// that is not inherited by child processes.
 Socket openStreamSocket() noexcept;
 // Closes a socket; the no-socket value is ignored.
 void closeSocket(Socket s) noexcept;
 
-int setNonBlocking(Socket s, bool nonBlocking) noexcept;
 // Starts or continues a connect to address:port (both in network byte order).
 int connectSocket(Socket s, std::uint32_t address, std::uint16_t port) noexcept;
+// Whether a repeated connect reliably tells a connect that has completed (or
+// failed) from one still under way, so that it may be asked right after the
+// first call instead of waiting.
+extern const bool kConnectAgainBeforeWait;
 
 struct Readiness {
     bool readable = false;

@@ -2,7 +2,6 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <time.h>
 #include <unistd.h>
@@ -18,6 +17,9 @@ namespace otpcli::platform {
 const int kErrorHostNotFound = 2;
 const int kErrorTimedOut = ETIMEDOUT;
 const int kErrorInjected = EIO;
+// A repeated connect gives 0 once connected, the failure once failed, and
+// EALREADY while under way.
+const bool kConnectAgainBeforeWait = true;
 
 int socketError() noexcept {
     return errno;
@@ -65,20 +67,14 @@ Socket openStreamSocket() noexcept {
     if (injectFault()) {
         return kNoSocket;
     }
-    return ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    // Made non-blocking by the call that creates it: no mode switch later.
+    return ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
 }
 
 void closeSocket(Socket s) noexcept {
     if (s != kNoSocket) {
         ::close(s);
     }
-}
-
-// One system call that sets or clears O_NONBLOCK alone, where reading the flags
-// and writing them back would take two.
-int setNonBlocking(Socket s, bool nonBlocking) noexcept {
-    int on = nonBlocking ? 1 : 0;
-    return ::ioctl(s, FIONBIO, &on) < 0 ? -1 : 0;
 }
 
 int connectSocket(Socket s, std::uint32_t address, std::uint16_t port) noexcept {

@@ -9,6 +9,9 @@ namespace otpcli::platform {
 const int kErrorHostNotFound = 2;
 const int kErrorTimedOut = WSAETIMEDOUT;
 const int kErrorInjected = WSAENETDOWN;
+// What a repeated connect reports while the first is pending varies between
+// implementations of Windows Sockets 1.1: completion is learnt from the wait.
+const bool kConnectAgainBeforeWait = false;
 
 namespace {
 
@@ -69,10 +72,19 @@ Socket openStreamSocket() noexcept {
         return kNoSocket;
     }
     const Socket s = ::socket(AF_INET, SOCK_STREAM, 0);
-    if (s != kNoSocket) {
-        // Sockets are inheritable handles by default. A failure here leaves the
-        // socket usable, so it is not an error.
-        SetHandleInformation(reinterpret_cast<HANDLE>(s), HANDLE_FLAG_INHERIT, 0);
+    if (s == kNoSocket) {
+        return kNoSocket;
+    }
+    // Sockets are inheritable handles by default. A failure here leaves the
+    // socket usable, so it is not an error.
+    SetHandleInformation(reinterpret_cast<HANDLE>(s), HANDLE_FLAG_INHERIT, 0);
+    // Windows Sockets 1.1 creates sockets blocking; one switch, for good.
+    u_long nonBlocking = 1;
+    if (::ioctlsocket(s, FIONBIO, &nonBlocking) == SOCKET_ERROR) {
+        const int error = WSAGetLastError();
+        ::closesocket(s);
+        WSASetLastError(error);
+        return kNoSocket;
     }
     return s;
 }
@@ -81,11 +93,6 @@ void closeSocket(Socket s) noexcept {
     if (s != kNoSocket) {
         ::closesocket(s);
     }
-}
-
-int setNonBlocking(Socket s, bool nonBlocking) noexcept {
-    u_long mode = nonBlocking ? 1 : 0;
-    return ::ioctlsocket(s, FIONBIO, &mode) == SOCKET_ERROR ? -1 : 0;
 }
 
 int connectSocket(Socket s, std::uint32_t address, std::uint16_t port) noexcept {

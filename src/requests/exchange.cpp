@@ -1,7 +1,9 @@
 #include "requests/exchange.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
+#include <cstring>
 
 #include "net/connection.h"
 #include "net/transfer.h"
@@ -27,26 +29,57 @@ class SocketGuard {
     Connection& conn_;
 };
 
-// The reply's bytes from the request's socket, all before one deadline.
+// The reply's bytes from the request's socket, all before one deadline. The
+// receive of the length field tries a receive before it waits (a nearby
+// service's reply is often there by the time the frame is sent) and takes
+// whatever of the body has come with it, so that the body rarely needs a call
+// of its own.
 class SocketReplySource final : public ReplySource {
   public:
     SocketReplySource(platform::Socket s, std::int64_t deadlineMicros)
         : socket_(s), deadlineMicros_(deadlineMicros) {}
 
     int receive(char* buffer, int length) noexcept override {
-        // The first receive leaves the socket non-blocking for the later ones.
-        const bool first = !nonBlocking_;
-        nonBlocking_ = true;
-        return first ? recvAll(socket_, buffer, length, kTransferPauseMillis, kTransferMaxRetries,
-                               deadlineMicros_)
-                     : recvMore(socket_, buffer, length, kTransferPauseMillis, kTransferMaxRetries,
-                                deadlineMicros_);
+        if (!begun_) {
+            begun_ = true;
+            if (length > kReadAheadBytes) {
+                return recvAll(socket_, buffer, length, kTransferPauseMillis, kTransferMaxRetries,
+                               deadlineMicros_);
+            }
+            held_ = recvAtLeast(socket_, ahead_, length, kReadAheadBytes, kTransferPauseMillis,
+                                kTransferMaxRetries, deadlineMicros_);
+            return held_ < 0 ? -1 : takeHeld(buffer, length);
+        }
+        // What came earlier first (a zero-length receive that finds bytes held
+        // has seen the socket readable), then the rest, which has most likely
+        // come by now too.
+        const bool anyHeld = held_ > used_;
+        const int taken = takeHeld(buffer, length);
+        if (taken == length && anyHeld) {
+            return taken;
+        }
+        const int r = recvMore(socket_, buffer + taken, length - taken, kTransferPauseMillis,
+                               kTransferMaxRetries, deadlineMicros_);
+        return r < 0 ? -1 : taken + r;
     }
 
   private:
+    static constexpr int kReadAheadBytes = 512;
+
+    // Up to length of the bytes held, into buffer.
+    int takeHeld(char* buffer, int length) noexcept {
+        const int taken = std::clamp(held_ - used_, 0, std::max(length, 0));
+        std::memcpy(buffer, ahead_ + used_, static_cast<std::size_t>(taken));
+        used_ += taken;
+        return taken;
+    }
+
     platform::Socket socket_;
     std::int64_t deadlineMicros_;
-    bool nonBlocking_ = false;
+    bool begun_ = false;
+    char ahead_[kReadAheadBytes];
+    int held_ = 0;  // bytes in ahead_
+    int used_ = 0;  // of them, handed out
 };
 
 std::atomic<int> replyDeadline{kReplyDeadlineMillis};

@@ -28,7 +28,7 @@ const Operation kOperations[] = {
     {"init-auth-err", [](OTPCLI& c) { return c.reqInitAuthErr(w(kNumber), 0); }},
 };
 
-// A request makes about a dozen socket calls; far more means a runaway loop.
+// A request makes fewer than ten socket calls; far more means a runaway loop.
 constexpr int kMostCalls = 60;
 
 class SocketTorture : public ReliabilityTest {
@@ -79,10 +79,11 @@ TEST_F(SocketTorture, EachSocketCallOfEachRequestFailsInTurn) {
             EXPECT_TRUE(descriptorsSettleTo(descriptors));
         }
         EXPECT_TRUE(completed);
-        // Socket, connect, send, and the wait and receive of the length field
-        // and of the body at the least (more when the connect is polled for, or
-        // a wait sees an error and the pending error is read).
-        EXPECT_GE(failed, 7);
+        // Socket, connect, send, the wait and receive of the length field, and
+        // the receive of the body (tried before any wait) at the least; more
+        // when the connect is waited for (on loopback it usually is), the body
+        // has not come yet, or a wait sees an error and the pending error is read.
+        EXPECT_GE(failed, 6);
         EXPECT_TRUE(connected);
     }
 }
