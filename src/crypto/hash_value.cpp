@@ -1,33 +1,25 @@
 // OTPCLI::hashValue: the identity text of any string.
-#include <algorithm>
-#include <climits>
-#include <cstddef>
-
 #include <otpcli/otpcli.h>
 
 #include "client/ansi_text.h"
 #include "crypto/sha1.h"
-#include "platform/codepage.h"
+#include "crypto/wipe.h"
 
 HRESULT OTPCLI::hashValue(const unsigned short* text, BSTR* hash) {
     if (text == nullptr || hash == nullptr) {
         return E_POINTER;
     }
     otpcli::AnsiText ansi;
-    // Without memory for the converted text there is nothing to hash: an empty
-    // text would give a wrong identity.
-    if (!ansi.assign(text)) {
-        return E_FAIL;
+    // Without the converted text there is nothing to hash: an empty or
+    // replaced text would give a wrong identity. Too long a text gives
+    // E_INVALIDARG; no memory, or no converter for its characters, E_FAIL.
+    const HRESULT converted = otpcli::statusOf(ansi.assign(text));
+    if (converted != S_OK) {
+        return converted;
     }
 
     otpcli::Sha1 sha1;
-    const auto* bytes = reinterpret_cast<const unsigned char*>(ansi.c_str());
-    for (std::size_t left = ansi.size(); left > 0;) {
-        const std::size_t piece = std::min<std::size_t>(left, INT_MAX);
-        sha1.update(bytes, static_cast<int>(piece));
-        bytes += piece;
-        left -= piece;
-    }
+    sha1.update({reinterpret_cast<const unsigned char*>(ansi.c_str()), ansi.size()});
     unsigned char digest[otpcli::Sha1::kDigestBytes];
     sha1.finish(digest);
 
@@ -39,6 +31,9 @@ HRESULT OTPCLI::hashValue(const unsigned short* text, BSTR* hash) {
     if (out != nullptr) {
         otpcli::toHexUnits(digest, sizeof digest, out);
     }
+    // The digest stands for the text, which may be a resident registration
+    // number; the returned string is the caller's.
+    otpcli::wipe(digest, sizeof digest);
     *hash = out;
     return S_OK;
 }

@@ -7,13 +7,21 @@
 namespace otpcli {
 
 // Converts a text argument (not null); sets out to A001 when its memory cannot
-// be had.
+// be had, to E001 when it cannot be converted (no converter for a character
+// beyond ASCII, or a length beyond what a conversion takes).
 inline bool convertArgument(AnsiText& text, const unsigned short* argument, Outcome& out) noexcept {
-    if (!text.assign(argument)) {
-        out.set(kOutOfMemory);
-        return false;
+    switch (text.assign(argument)) {
+        case Conversion::done:
+            return true;
+        case Conversion::noMemory:
+            out.set(kOutOfMemory);
+            return false;
+        case Conversion::tooLong:
+        case Conversion::failed:
+            break;
     }
-    return true;
+    out.set(kConversionFailed);
+    return false;
 }
 
 // Converts the identity argument and, when a resident registration number is

@@ -13,11 +13,11 @@ using otpcli::test::utf16;
 namespace {
 
 std::string toAnsi(const std::u16string& text) {
-    const int n =
+    const std::size_t n =
         otpcli::platform::wideLength(reinterpret_cast<const unsigned short*>(text.c_str()));
-    std::vector<char> out(2 * static_cast<std::size_t>(n) + 2, 'X');
-    otpcli::platform::wideToAnsi(reinterpret_cast<const unsigned short*>(text.c_str()), n,
-                                 out.data(), out.size());
+    std::vector<char> out(2 * n + 2, 'X');
+    EXPECT_TRUE(otpcli::platform::wideToAnsi(reinterpret_cast<const unsigned short*>(text.c_str()),
+                                             n, out.data(), out.size()));
     return out.data();
 }
 

@@ -68,6 +68,7 @@ TEST(ErrorState, MessagesMatchTheirKoreanText) {
         {otpcli::kOutOfMemory, "A001", "메모리할당 오류"},
         {otpcli::kCannotConnect, "N001", "서버에 접속할 수 없습니다."},
         {otpcli::kTransferFailed, "N002", "서버와 통신 중 IO에러가 발생하였습니다."},
+        {otpcli::kConversionFailed, "E001", "문자코드 변환 오류"},
         {otpcli::kOtherError, "Z001", "그외 오류"},
     };
     ASSERT_EQ(std::size(entries), otpcli::kAllResults.size());
