@@ -3,6 +3,7 @@
 
 #include <otpcli/otpcli.h>
 
+#include "crypto/wipe.h"
 #include "requests/arguments.h"
 #include "requests/identity.h"
 #include "requests/put_digits.h"
@@ -43,6 +44,7 @@ HRESULT OTPCLI::reqAuth(const unsigned short* userId, int identityForm, int otpV
         }
         // The identity text followed by the OTP digits, sealed together.
         std::array<char, kIdentityTextBytes + kOtpDigits> plain{};
+        const WipeOnExit wipePlain(plain);
         if (!makeIdentityText(id, identityForm, std::span(plain).first<kIdentityTextBytes>())) {
             return out.set(kBadIdentityText);
         }

@@ -1,6 +1,7 @@
 // Issue and reissue of an OTP.
 #include <otpcli/otpcli.h>
 
+#include "crypto/wipe.h"
 #include "requests/arguments.h"
 #include "requests/birth_data.h"
 #include "requests/identity.h"
@@ -34,10 +35,12 @@ HRESULT OTPCLI::reqIssue(const unsigned short* userId, const unsigned short* cod
             return;
         }
         BirthData birth{};
+        const WipeOnExit wipeBirth(birth);
         if (!deriveBirthData(id.c_str(), birth)) {
             return out.set(kBadBirthCode);
         }
         IdentityText identity;
+        const WipeOnExit wipeIdentity(identity);
         hashIdentity(id, identity);
         runSealedRequest(
             config, kIssue, bytesOf(identity),
@@ -73,6 +76,7 @@ HRESULT OTPCLI::reqReissue(const unsigned short* userId, int identityForm,
             return;
         }
         IdentityText identity;
+        const WipeOnExit wipeIdentity(identity);
         if (!makeIdentityText(id, identityForm, identity)) {
             return out.set(kBadIdentityText);
         }

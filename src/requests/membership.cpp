@@ -2,6 +2,7 @@
 // carry nothing but the subscriber's identity block.
 #include <otpcli/otpcli.h>
 
+#include "crypto/wipe.h"
 #include "requests/arguments.h"
 #include "requests/identity.h"
 #include "requests/sealed_request.h"
@@ -23,6 +24,7 @@ void runMembershipRequest(const RequestConfig& config, const Operation& op,
         return;
     }
     IdentityText identity;
+    const WipeOnExit wipeIdentity(identity);
     if (!makeIdentityText(id, identityForm, identity)) {
         return out.set(kBadIdentityText);
     }

@@ -2,6 +2,7 @@
 // available" on success.
 #include <otpcli/otpcli.h>
 
+#include "crypto/wipe.h"
 #include "requests/arguments.h"
 #include "requests/exchange.h"
 #include "requests/frame.h"
@@ -34,6 +35,7 @@ HRESULT OTPCLI::reqCheck(const unsigned short* userId, int identityForm,
             return;
         }
         IdentityText identity;
+        const WipeOnExit wipeIdentity(identity);
         if (!makeIdentityText(id, identityForm, identity)) {
             return out.set(kBadIdentityText);
         }
