@@ -14,7 +14,7 @@ void AnsiText::clear() noexcept {
     if (heap_) {
         heap_.reset();
     } else {
-        wipe(inline_.data(), size_ + 1);
+        wipeInline(inline_.data(), size_ + 1);
     }
     data_ = inline_.data();
     data_[0] = '\0';

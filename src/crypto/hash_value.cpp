@@ -33,7 +33,7 @@ HRESULT OTPCLI::hashValue(const unsigned short* text, BSTR* hash) {
     }
     // The digest stands for the text, which may be a resident registration
     // number; the returned string is the caller's.
-    otpcli::wipe(digest, sizeof digest);
+    otpcli::wipeInline(digest, sizeof digest);
     *hash = out;
     return S_OK;
 }

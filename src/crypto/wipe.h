@@ -31,7 +31,7 @@ template <typename T>
 class WipeOnExit {
   public:
     explicit WipeOnExit(T& object) noexcept : object_(object) {}
-    ~WipeOnExit() { wipeObject(object_); }
+    ~WipeOnExit() { wipeInline(&object_, sizeof object_); }
     WipeOnExit(const WipeOnExit&) = delete;
     WipeOnExit& operator=(const WipeOnExit&) = delete;
 

@@ -34,7 +34,7 @@ bool deriveBirthData(const char* id, BirthData& out) noexcept {
         char date[7] = {};
         std::memcpy(date, id, 6);
         const int value = std::atoi(date);
-        wipe(date, sizeof date);
+        wipeInline(date, sizeof date);
         out.birthYear = century.centuryBase + value / 10000;
         out.birthMonth = value / 100 % 100;
         out.birthDay = value % 100;

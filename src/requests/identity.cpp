@@ -13,7 +13,7 @@ void hashIdentity(const AnsiText& text, std::span<char, 40> out) noexcept {
     sha.update({reinterpret_cast<const unsigned char*>(text.c_str()), text.size()});
     sha.finish(digest);
     toHex(digest, Sha1::kDigestBytes, out.data());
-    wipe(digest, sizeof digest);
+    wipeInline(digest, sizeof digest);
 }
 
 bool makeIdentityText(const AnsiText& userId, int identityForm, std::span<char, 40> out) noexcept {
