@@ -16,10 +16,10 @@ namespace fuzz {
 inline std::string toAnsi(const std::u16string& text) {
     std::vector<unsigned short> units(text.begin(), text.end());
     units.push_back(0);
-    const int n = otpcli::platform::wideLength(units.data());
-    FUZZ_CHECK(n == static_cast<int>(text.size()));
+    const std::size_t n = otpcli::platform::wideLength(units.data());
+    FUZZ_CHECK(n == text.size());
     std::vector<char> out(2 * text.size() + 2, 'X');
-    otpcli::platform::wideToAnsi(units.data(), n, out.data(), out.size());
+    FUZZ_CHECK(otpcli::platform::wideToAnsi(units.data(), n, out.data(), out.size()));
     const std::size_t length = std::string(out.data(), out.size()).find('\0');
     FUZZ_CHECK(length != std::string::npos && length <= 2 * text.size());
     return std::string(out.data(), length);

@@ -75,9 +75,16 @@ class OTPCLI_API OTPCLI {
     OTPCLI& operator=(const OTPCLI& other);
     virtual ~OTPCLI();
 
-    // Stores the service port, then the site identifier and the key material
-    // (each at most 32 bytes once converted to code page 949). A null text gives
-    // E_POINTER and a longer one E_INVALIDARG; what was stored before stays.
+    // Stores the service port, then the site identifier, then the key material
+    // (each at most 32 bytes once converted to code page 949), in that order,
+    // and stops at the first text that fails: a null one gives E_POINTER, a
+    // longer one E_INVALIDARG, and one that cannot be converted (a character
+    // beyond ASCII on a system without a code page 949 converter) E_FAIL. What
+    // the steps before the failure stored stays: the port always, and the new
+    // site identifier when it is the key material that fails; the failing
+    // field and the one after it keep what they held. The port is stored as
+    // given; requests connect to it modulo 65536 (65537 is port 1, -1 is
+    // port 65535).
     HRESULT init(int port, const unsigned short* siteId, const unsigned short* keyMaterial);
 
     HRESULT getErrorCode(BSTR* code);
@@ -90,12 +97,21 @@ class OTPCLI_API OTPCLI {
     HRESULT getConnectTimeout(int* timeout);
 
     // The 40-character lower-case SHA-1 hex text of a string: the identity text
-    // that the requests derive from a resident registration number.
+    // that the requests derive from a resident registration number. A null
+    // pointer gives E_POINTER (hash untouched); a text longer than a conversion
+    // to code page 949 takes E_INVALIDARG; a text whose conversion needs memory
+    // that cannot be had, or a character beyond ASCII on a system without a
+    // code page 949 converter, E_FAIL (hash untouched in every failure). S_OK
+    // with a null hash when the returned string cannot be allocated.
     HRESULT hashValue(const unsigned short* text, BSTR* hash);
 
     // Requests to the service. identityForm 0: userId is a resident registration
     // number; 1: userId is the 40-character text from hashValue(); any other
-    // value: userId is hashed without the number check.
+    // value: userId is hashed without the number check, except in reqCheck,
+    // which checks the number under every form but 1. A text argument that
+    // cannot be converted to code page 949 (a character beyond ASCII on a
+    // system without the converter, or a length beyond what a conversion
+    // takes) fails the request with E001 before anything is sent.
     HRESULT reqIssue(const unsigned short* userId, const unsigned short* codeText,
                      const unsigned short* valueText);
     HRESULT reqReissue(const unsigned short* userId, int identityForm,
@@ -111,7 +127,14 @@ class OTPCLI_API OTPCLI {
 
     // Replaces the primary and backup host names (host name or dotted IPv4
     // address) for the whole process and returns to the primary. A null name
-    // gives E_POINTER; an empty one or one over 255 bytes E_INVALIDARG.
+    // gives E_POINTER; an empty one, one over 255 bytes or one longer than a
+    // conversion takes E_INVALIDARG; one whose conversion needs memory that
+    // cannot be had, or that has a character beyond ASCII on a system without a
+    // code page 949 converter, E_FAIL. In every failure the names stay as they
+    // were. A request resolves the name of the server it tries: a dotted IPv4 address is
+    // taken as it is, any other name is looked up with the system's resolver,
+    // whose time has no limit of its own and is not part of a request's
+    // 30-second reply bound.
     static HRESULT setServerHosts(const unsigned short* primary, const unsigned short* backup);
 
   protected:

@@ -2,10 +2,14 @@
 
 #include <cstdlib>
 
+#include "crypto/wipe.h"
+
 namespace otpcli {
 namespace {
 thread_local int failAt = 0;
 thread_local int counted = 0;
+thread_local ReleaseWatcher releaseWatcher = nullptr;
+thread_local void* watcherContext = nullptr;
 }  // namespace
 
 void* allocate(std::size_t size) noexcept {
@@ -16,7 +20,14 @@ void* allocate(std::size_t size) noexcept {
     return std::malloc(size == 0 ? 1 : size);
 }
 
-void release(void* block) noexcept {
+void release(void* block, std::size_t size) noexcept {
+    if (block == nullptr) {
+        return;
+    }
+    wipe(block, size);
+    if (releaseWatcher != nullptr) {
+        releaseWatcher(static_cast<const unsigned char*>(block), size, watcherContext);
+    }
     std::free(block);
 }
 
@@ -25,6 +36,11 @@ int failAllocationAt(int k) noexcept {
     failAt = k;
     counted = 0;
     return before;
+}
+
+void watchReleases(ReleaseWatcher watcher, void* context) noexcept {
+    releaseWatcher = watcher;
+    watcherContext = context;
 }
 
 }  // namespace otpcli

@@ -2,36 +2,51 @@
 
 #include <cstring>
 
+#include "crypto/wipe.h"
 #include "platform/codepage.h"
 
 namespace otpcli {
 
-bool AnsiText::assign(const unsigned short* text) noexcept {
-    heap_.reset();
+void AnsiText::clear() noexcept {
+    // The conversion writes nothing past the terminator, and a failed one
+    // leaves nothing of the text: the text and its terminator are all there is
+    // to wipe. Heap memory is wiped as a whole when it is released.
+    if (heap_) {
+        heap_.reset();
+    } else {
+        wipeInline(inline_.data(), size_ + 1);
+    }
     data_ = inline_.data();
     data_[0] = '\0';
     size_ = 0;
-    const int n = platform::wideLength(text);
-    std::size_t room = 2 * static_cast<std::size_t>(n) + 2;
+}
+
+Conversion AnsiText::assign(const unsigned short* text) noexcept {
+    clear();
+    const std::size_t n = platform::wideLength(text);
+    if (n > platform::kMaxWideUnits) {
+        return Conversion::tooLong;
+    }
+    std::size_t room = 2 * n + 2;
     if (n > kInlineUnits) {
         heap_ = allocateBytes(room);
         if (!heap_) {
-            return false;
+            return Conversion::noMemory;
         }
         data_ = reinterpret_cast<char*>(heap_.get());
     } else {
         room = inline_.size();
     }
-    platform::wideToAnsi(text, n, data_, room);
+    if (!platform::wideToAnsi(text, n, data_, room)) {
+        clear();
+        return Conversion::failed;
+    }
     size_ = std::strlen(data_);
-    return true;
+    return Conversion::done;
 }
 
 AnsiText::Utf8Status AnsiText::assignUtf8(const char* text) noexcept {
-    heap_.reset();
-    data_ = inline_.data();
-    data_[0] = '\0';
-    size_ = 0;
+    clear();
     const std::size_t n = std::strlen(text);
     std::size_t room = n + 1;
     if (room > inline_.size()) {
@@ -43,16 +58,18 @@ AnsiText::Utf8Status AnsiText::assignUtf8(const char* text) noexcept {
     } else {
         room = inline_.size();
     }
-    switch (platform::utf8ToAnsi(text, n, data_, room)) {
-        case platform::Utf8Conversion::converted:
-            size_ = std::strlen(data_);
-            return Utf8Status::converted;
-        case platform::Utf8Conversion::malformed:
-            return Utf8Status::malformed;
-        case platform::Utf8Conversion::unavailable:
-            break;
+    const platform::Utf8Conversion result = platform::utf8ToAnsi(text, n, data_, room);
+    if (result == platform::Utf8Conversion::converted) {
+        size_ = std::strlen(data_);
+        return Utf8Status::converted;
     }
-    return Utf8Status::unavailable;
+    // A refused text may have left its first characters in the buffer.
+    if (!heap_) {
+        wipeInline(data_, room);
+    }
+    clear();
+    return result == platform::Utf8Conversion::malformed ? Utf8Status::malformed
+                                                         : Utf8Status::unavailable;
 }
 
 }  // namespace otpcli

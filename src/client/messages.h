@@ -57,8 +57,9 @@ inline constexpr Result kTransferFailed{
     "N002",
     "\xbc\xad\xb9\xf6\xbf\xcd\x20\xc5\xeb\xbd\xc5\x20\xc1\xdf\x20IO\xbf\xa1\xb7\xaf\xb0\xa1\x20"
     "\xb9\xdf\xbb\xfd\xc7\xcf\xbf\xb4\xbd\xc0\xb4\xcf\xb4\xd9\x2e"};
-// "문자코드 변환 오류": a text argument that the code page converter cannot
-// convert because the converter cannot be had.
+// "문자코드 변환 오류": a text argument could not be converted to code page 949
+// (it needs a converter that this system cannot provide, or it is longer than
+// a conversion takes). Nothing is sent.
 inline constexpr Result kConversionFailed{
     "E001", "\xb9\xae\xc0\xda\xc4\xda\xb5\xe5\x20\xba\xaf\xc8\xaf\x20\xbf\xc0\xb7\xf9"};
 // "그외 오류"

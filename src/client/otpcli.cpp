@@ -4,6 +4,7 @@
 #include <otpcli/otpcli.h>
 
 #include "client/ansi_text.h"
+#include "crypto/wipe.h"
 #include "net/server_table.h"
 #include "platform/codepage.h"
 
@@ -15,7 +16,8 @@ namespace {
 constexpr std::size_t kConfigTextBytes = 32;
 
 // Converts a configuration text and stores it in field (33 bytes, zero after the
-// text). A text that cannot fit leaves the field as it was.
+// text). A text that cannot fit, or cannot be converted (E_FAIL), leaves the
+// field as it was.
 HRESULT storeConfigText(const unsigned short* text, char (&field)[kConfigTextBytes + 1]) {
     if (text == nullptr) {
         return E_POINTER;
@@ -26,7 +28,9 @@ HRESULT storeConfigText(const unsigned short* text, char (&field)[kConfigTextByt
         return E_INVALIDARG;
     }
     otpcli::AnsiText ansi;
-    ansi.assign(text);
+    if (ansi.assign(text) != otpcli::Conversion::done) {
+        return E_FAIL;
+    }
     if (ansi.size() > kConfigTextBytes) {
         return E_INVALIDARG;
     }
@@ -66,7 +70,10 @@ OTPCLI& OTPCLI::operator=(const OTPCLI& other) {
     return *this;
 }
 
-OTPCLI::~OTPCLI() = default;
+// Copies stay as they are; the destroyed object leaves no key material behind.
+OTPCLI::~OTPCLI() {
+    otpcli::wipe(keyMaterial, sizeof keyMaterial);
+}
 
 HRESULT OTPCLI::init(int newPort, const unsigned short* newSiteId,
                      const unsigned short* newKeyMaterial) {
@@ -122,8 +129,12 @@ HRESULT OTPCLI::setServerHosts(const unsigned short* primary, const unsigned sho
     }
     otpcli::AnsiText first;
     otpcli::AnsiText second;
-    if (!first.assign(primary) || !second.assign(backup)) {
-        return E_FAIL;
+    HRESULT status = otpcli::statusOf(first.assign(primary));
+    if (status == S_OK) {
+        status = otpcli::statusOf(second.assign(backup));
+    }
+    if (status != S_OK) {
+        return status;
     }
     return otpcli::replaceServerHosts(first.c_str(), second.c_str()) ? S_OK : E_INVALIDARG;
 }

@@ -1,25 +1,16 @@
 // OTPCLI::hashValue: the identity text of any string.
-#include <algorithm>
-#include <climits>
-#include <cstddef>
-
 #include <otpcli/otpcli.h>
 
 #include "client/ansi_text.h"
 #include "crypto/hash_value.h"
+#include "crypto/wipe.h"
 #include "platform/codepage.h"
 
 namespace otpcli {
 
 void digestText(std::string_view bytes, unsigned char* digest) noexcept {
     Sha1 sha1;
-    const auto* next = reinterpret_cast<const unsigned char*>(bytes.data());
-    for (std::size_t left = bytes.size(); left > 0;) {
-        const std::size_t piece = std::min<std::size_t>(left, INT_MAX);
-        sha1.update(next, static_cast<int>(piece));
-        next += piece;
-        left -= piece;
-    }
+    sha1.update({reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()});
     sha1.finish(digest);
 }
 
@@ -30,10 +21,12 @@ HRESULT OTPCLI::hashValue(const unsigned short* text, BSTR* hash) {
         return E_POINTER;
     }
     otpcli::AnsiText ansi;
-    // Without memory for the converted text there is nothing to hash: an empty
-    // text would give a wrong identity.
-    if (!ansi.assign(text)) {
-        return E_FAIL;
+    // Without the converted text there is nothing to hash: an empty or
+    // replaced text would give a wrong identity. Too long a text gives
+    // E_INVALIDARG; no memory, or no converter for its characters, E_FAIL.
+    const HRESULT converted = otpcli::statusOf(ansi.assign(text));
+    if (converted != S_OK) {
+        return converted;
     }
 
     unsigned char digest[otpcli::Sha1::kDigestBytes];
@@ -47,6 +40,9 @@ HRESULT OTPCLI::hashValue(const unsigned short* text, BSTR* hash) {
     if (out != nullptr) {
         otpcli::toHexUnits(digest, sizeof digest, out);
     }
+    // The digest stands for the text, which may be a resident registration
+    // number; the returned string is the caller's.
+    otpcli::wipeInline(digest, sizeof digest);
     *hash = out;
     return S_OK;
 }

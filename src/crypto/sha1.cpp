@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <climits>
 #include <cstddef>
 #include <cstring>
 #include <utility>
@@ -111,6 +112,14 @@ void Sha1::update(const unsigned char* bytes, int length) noexcept {
     }
     std::memcpy(block_, bytes, remaining);
     blockCount_ = static_cast<std::int32_t>(remaining);
+}
+
+void Sha1::update(std::span<const unsigned char> bytes) noexcept {
+    while (!bytes.empty()) {
+        const std::size_t piece = std::min<std::size_t>(bytes.size(), INT_MAX);
+        update(bytes.data(), static_cast<int>(piece));
+        bytes = bytes.subspan(piece);
+    }
 }
 
 void Sha1::finish(unsigned char* out) noexcept {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 namespace otpcli {
 
@@ -16,6 +17,8 @@ class Sha1 {
     void reset() noexcept;
     // Adds length bytes; nothing for a length of 0 or less.
     void update(const unsigned char* bytes, int length) noexcept;
+    // Adds every byte of bytes, however many: in pieces that an int counts.
+    void update(std::span<const unsigned char> bytes) noexcept;
     // Completes the digest into out (20 bytes). reset() before the next use.
     void finish(unsigned char* out) noexcept;
     // reset(), update(), finish(). bytes and out may be the same buffer.

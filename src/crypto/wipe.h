@@ -25,4 +25,18 @@ void wipeObject(T& object) noexcept {
     wipe(&object, sizeof object);
 }
 
+// Wipes an object of the enclosing scope when the scope ends, on every path
+// out of it.
+template <typename T>
+class WipeOnExit {
+  public:
+    explicit WipeOnExit(T& object) noexcept : object_(object) {}
+    ~WipeOnExit() { wipeInline(&object_, sizeof object_); }
+    WipeOnExit(const WipeOnExit&) = delete;
+    WipeOnExit& operator=(const WipeOnExit&) = delete;
+
+  private:
+    T& object_;
+};
+
 }  // namespace otpcli

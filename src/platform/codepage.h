@@ -5,19 +5,42 @@
 // page lacks.
 #pragma once
 
+#include <climits>
 #include <cstddef>
+#include <cstdint>
 
 #include <otpcli/otpcli.h>
 
 namespace otpcli::platform {
 
-// Number of UTF-16 units before the terminating zero.
-int wideLength(const unsigned short* text) noexcept;
+// The longest text, in UTF-16 units, that wideToAnsi takes: its buffer of
+// 2n + 2 bytes must have a size, and on Windows the system's conversion counts
+// units in an int.
+#if defined(_WIN32)
+inline constexpr std::size_t kMaxWideUnits =
+    (SIZE_MAX - 2) / 2 < std::size_t{INT_MAX} ? (SIZE_MAX - 2) / 2 : std::size_t{INT_MAX};
+#else
+inline constexpr std::size_t kMaxWideUnits = (SIZE_MAX - 2) / 2;
+#endif
+
+// Number of UTF-16 units before the terminating zero; 0 for null.
+std::size_t wideLength(const unsigned short* text) noexcept;
+
+// True when this thread can convert characters beyond ASCII into code page
+// 949: the converter could be opened (on Windows: the system's conversion,
+// always there). ASCII needs no converter, its bytes being the same. Every
+// conversion into code page 949 asks this before the first such character and
+// fails when it is false, rather than turning the text into something else.
+bool ansiConverterAvailable() noexcept;
 
 // Converts the n units of text and its terminator into out, which holds
-// outSize >= 2n + 2 bytes. Never fails: a character that code page 949 lacks, or
-// an unpaired surrogate, becomes '?', and out always ends up NUL-terminated.
-void wideToAnsi(const unsigned short* text, int n, char* out, std::size_t outSize) noexcept;
+// outSize >= 2n + 2 bytes (n at most kMaxWideUnits). A character that code page
+// 949 lacks, or an unpaired surrogate, becomes '?'. True when the text is
+// converted. False when it cannot be: it has a character beyond ASCII and
+// ansiConverterAvailable() is false, or the system's conversion failed, or the
+// arguments break this contract. out then holds the empty text (when outSize
+// is not 0) and none of the text's bytes.
+bool wideToAnsi(const unsigned short* text, std::size_t n, char* out, std::size_t outSize) noexcept;
 
 // A new returned string holding the NUL-terminated code page 949 text ansi as
 // UTF-16; a byte sequence the code page does not define becomes U+FFFD. Null when
@@ -49,5 +72,14 @@ constexpr std::size_t utf8Room(std::size_t n) {
 // define becomes U+FFFD, as in newStringFromAnsi. out is always NUL-terminated.
 inline constexpr std::size_t kMaxAnsiToUtf8 = 256;
 void ansiToUtf8(const char* ansi, char* out, std::size_t outSize) noexcept;
+
+// Test seams, each for the calling thread only.
+// true: ansiConverterAvailable() answers false, as on a system without the
+// converter; false: the system's answer again.
+void setAnsiConverterUnavailable(bool unavailable) noexcept;
+// Not 0: wideLength gives this count for every text that is not null, so that
+// tests reach lengths that no memory holds (the units are never read when the
+// length is refused); 0: the real length again.
+void setFakeWideLength(std::size_t units) noexcept;
 
 }  // namespace otpcli::platform

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "crypto/wipe.h"
 #include "platform/codepage.h"
 #include "platform/utf8.h"
 
@@ -11,6 +12,10 @@ namespace otpcli::platform {
 namespace {
 
 constexpr char16_t kReplacement = 0xFFFD;
+
+// The test seams (codepage.h).
+thread_local bool converterWithheld = false;
+thread_local std::size_t fakeLength = 0;
 
 // One iconv descriptor per thread and direction, opened on first use: a
 // descriptor carries conversion state and must not be shared between threads.
@@ -59,22 +64,25 @@ Converter& fromAnsi() {
 }
 
 // Writes the code page 949 bytes of one code point; returns how many (1 or 2).
+// The converter is there (the caller asked ansiConverterAvailable()).
 int encodeCodePoint(std::uint32_t cp, char* out) {
     if (cp < 0x80) {
         out[0] = static_cast<char>(cp);
         return 1;
     }
-    const std::array<char, 4> utf32{static_cast<char>(cp & 0xFF),
-                                    static_cast<char>((cp >> 8) & 0xFF),
-                                    static_cast<char>((cp >> 16) & 0xFF), 0};
+    std::array<char, 4> utf32{static_cast<char>(cp & 0xFF), static_cast<char>((cp >> 8) & 0xFF),
+                              static_cast<char>((cp >> 16) & 0xFF), 0};
     char bytes[4];
     const int n = toAnsi().convert(utf32.data(), utf32.size(), bytes, sizeof bytes);
     if (n < 1 || n > 2) {
         out[0] = '?';
-        return 1;
+    } else {
+        std::memcpy(out, bytes, static_cast<std::size_t>(n));
     }
-    std::memcpy(out, bytes, static_cast<std::size_t>(n));
-    return n;
+    // The character may be part of key material: no copy stays on the stack.
+    wipeInline(utf32.data(), utf32.size());
+    wipeInline(bytes, sizeof bytes);
+    return n < 1 || n > 2 ? 1 : n;
 }
 
 // Decodes one character of code page 949 text at text[0]; stores it in *unit
@@ -103,32 +111,47 @@ std::size_t decodeOne(const unsigned char* text, char16_t* unit) {
 
 }  // namespace
 
-int wideLength(const unsigned short* text) noexcept {
-    int n = 0;
-    if (text != nullptr) {
-        while (text[n] != 0) {
-            ++n;
-        }
+std::size_t wideLength(const unsigned short* text) noexcept {
+    if (text == nullptr) {
+        return 0;
+    }
+    if (fakeLength > 0) {
+        return fakeLength;
+    }
+    std::size_t n = 0;
+    while (text[n] != 0) {
+        ++n;
     }
     return n;
 }
 
-void wideToAnsi(const unsigned short* text, int n, char* out, std::size_t outSize) noexcept {
+bool ansiConverterAvailable() noexcept {
+    return !converterWithheld && toAnsi().valid();
+}
+
+bool wideToAnsi(const unsigned short* text, std::size_t n, char* out,
+                std::size_t outSize) noexcept {
     if (out == nullptr || outSize == 0) {
-        return;
+        return false;
     }
     out[0] = '\0';
-    if (text == nullptr || n < 0 || outSize < 2 * static_cast<std::size_t>(n) + 2) {
-        return;
+    if (text == nullptr || n > kMaxWideUnits || outSize < 2 * n + 2) {
+        return false;
     }
     // ASCII is the same in code page 949: copied a unit to a byte, without the
-    // per-character path.
-    int i = 0;
+    // per-character path and without the converter.
+    std::size_t i = 0;
     while (i < n && text[i] < 0x80) {
         out[i] = static_cast<char>(text[i]);
         ++i;
     }
-    auto pos = static_cast<std::size_t>(i);
+    if (i < n && !ansiConverterAvailable()) {
+        // Without the converter the rest cannot be converted: an empty text,
+        // and nothing of the part copied so far.
+        std::memset(out, 0, i);
+        return false;
+    }
+    std::size_t pos = i;
     for (; i < n; ++i) {
         const std::uint32_t unit = text[i];
         std::uint32_t cp = unit;
@@ -143,6 +166,7 @@ void wideToAnsi(const unsigned short* text, int n, char* out, std::size_t outSiz
         pos += static_cast<std::size_t>(encodeCodePoint(cp, out + pos));
     }
     out[pos] = '\0';
+    return true;
 }
 
 BSTR newStringFromAnsi(const char* ansi) noexcept {
@@ -205,7 +229,7 @@ Utf8Conversion utf8ToAnsi(const char* text, std::size_t n, char* out,
         }
         // Without the converter every character would become '?': the text
         // would reach the service changed beyond recognition.
-        if (!toAnsi().valid()) {
+        if (!ansiConverterAvailable()) {
             out[0] = '\0';
             return Utf8Conversion::unavailable;
         }
@@ -236,6 +260,14 @@ void ansiToUtf8(const char* ansi, char* out, std::size_t outSize) noexcept {
         pos += n;
     }
     out[pos] = '\0';
+}
+
+void setAnsiConverterUnavailable(bool unavailable) noexcept {
+    converterWithheld = unavailable;
+}
+
+void setFakeWideLength(std::size_t units) noexcept {
+    fakeLength = units;
 }
 
 }  // namespace otpcli::platform

@@ -1,9 +1,11 @@
 // Text conversion with the system's ANSI code page (CP_ACP): code page 949 on
 // Korean systems. Characters the code page lacks, and byte sequences it does
-// not define, are replaced as the system does it.
+// not define, are replaced as the system does it. A conversion that the
+// system refuses is reported, never passed on as an empty or partial text.
 #include "platform/codepage.h"
 
 #include <cstring>
+#include <cwchar>
 
 #include "platform/utf8.h"
 
@@ -15,26 +17,62 @@ const WCHAR* wide(const unsigned short* text) noexcept {
     return reinterpret_cast<const WCHAR*>(text);
 }
 
-}  // namespace
+// The test seams (codepage.h).
+thread_local bool converterWithheld = false;
+thread_local std::size_t fakeLength = 0;
 
-int wideLength(const unsigned short* text) noexcept {
-    return text == nullptr ? 0 : lstrlenW(wide(text));
+bool hasNonAscii(const unsigned short* text, std::size_t n) noexcept {
+    for (std::size_t i = 0; i < n; ++i) {
+        if (text[i] >= 0x80) {
+            return true;
+        }
+    }
+    return false;
 }
 
-void wideToAnsi(const unsigned short* text, int n, char* out, std::size_t outSize) noexcept {
+}  // namespace
+
+std::size_t wideLength(const unsigned short* text) noexcept {
+    if (text == nullptr) {
+        return 0;
+    }
+    return fakeLength > 0 ? fakeLength : wcslen(reinterpret_cast<const wchar_t*>(text));
+}
+
+bool ansiConverterAvailable() noexcept {
+    // The system converts with the ANSI code page itself; only the test seam
+    // takes that away.
+    return !converterWithheld;
+}
+
+bool wideToAnsi(const unsigned short* text, std::size_t n, char* out,
+                std::size_t outSize) noexcept {
     if (out == nullptr || outSize == 0) {
-        return;
+        return false;
     }
     out[0] = '\0';
-    if (text == nullptr || n <= 0 || outSize < 2 * static_cast<std::size_t>(n) + 2) {
-        return;
+    if (text == nullptr || n > kMaxWideUnits || outSize < 2 * n + 2) {
+        return false;
+    }
+    if (n == 0) {
+        return true;
+    }
+    if (!ansiConverterAvailable() && hasNonAscii(text, n)) {
+        return false;
     }
     // The n units without their terminator, so that a conversion that does not
-    // fit (a multi-byte code page with longer sequences) leaves the empty text
-    // rather than a part without its end.
+    // fit (a multi-byte code page with longer sequences) fails as a whole
+    // rather than leaving a part without its end.
     const int room = outSize - 1 > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(outSize - 1);
-    const int bytes = WideCharToMultiByte(CP_ACP, 0, wide(text), n, out, room, nullptr, nullptr);
-    out[bytes > 0 ? bytes : 0] = '\0';
+    const int bytes = WideCharToMultiByte(CP_ACP, 0, wide(text), static_cast<int>(n), out, room,
+                                          nullptr, nullptr);
+    if (bytes <= 0) {
+        // A failed conversion may have written part of the text.
+        std::memset(out, 0, static_cast<std::size_t>(room));
+        return false;
+    }
+    out[bytes] = '\0';
+    return true;
 }
 
 BSTR newStringFromAnsi(const char* ansi) noexcept {
@@ -80,6 +118,10 @@ Utf8Conversion utf8ToAnsi(const char* text, std::size_t n, char* out,
             out[pos++] = static_cast<char>(cp);
             continue;
         }
+        if (!ansiConverterAvailable()) {
+            out[0] = '\0';
+            return Utf8Conversion::unavailable;
+        }
         WCHAR units[2];
         int count = 1;
         if (cp >= 0x10000) {
@@ -124,6 +166,14 @@ void ansiToUtf8(const char* ansi, char* out, std::size_t outSize) noexcept {
     const int room = outSize - 1 > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(outSize - 1);
     const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide, units, out, room, nullptr, nullptr);
     out[bytes > 0 ? bytes : 0] = '\0';
+}
+
+void setAnsiConverterUnavailable(bool unavailable) noexcept {
+    converterWithheld = unavailable;
+}
+
+void setFakeWideLength(std::size_t units) noexcept {
+    fakeLength = units;
 }
 
 }  // namespace otpcli::platform

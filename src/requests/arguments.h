@@ -8,15 +8,23 @@
 namespace otpcli {
 
 // Converts a text argument (not null); sets out to A001 when its memory cannot
-// be had. A UTF-8 argument that is not well-formed leaves an empty code and
-// message with E_INVALIDARG; one that needs the missing converter gives E001.
+// be had, to E001 when it cannot be converted (no converter for a character
+// beyond ASCII, or a length beyond what a conversion takes). A UTF-8 argument
+// that is not well-formed leaves an empty code and message with E_INVALIDARG.
 inline bool convertArgument(AnsiText& text, TextArgument argument, Outcome& out) noexcept {
     if (argument.utf8() == nullptr) {
-        if (!text.assign(argument.utf16())) {
-            out.set(kOutOfMemory);
-            return false;
+        switch (text.assign(argument.utf16())) {
+            case Conversion::done:
+                return true;
+            case Conversion::noMemory:
+                out.set(kOutOfMemory);
+                return false;
+            case Conversion::tooLong:
+            case Conversion::failed:
+                break;
         }
-        return true;
+        out.set(kConversionFailed);
+        return false;
     }
     switch (text.assignUtf8(argument.utf8())) {
         case AnsiText::Utf8Status::converted:

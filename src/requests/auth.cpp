@@ -3,6 +3,7 @@
 
 #include <otpcli/otpcli.h>
 
+#include "crypto/wipe.h"
 #include "requests/arguments.h"
 #include "requests/identity.h"
 #include "requests/put_digits.h"
@@ -40,6 +41,7 @@ void requestAuth(const RequestContext& context, TextArgument userId, int identit
     }
     // The identity text followed by the OTP digits, sealed together.
     std::array<char, kIdentityTextBytes + kOtpDigits> plain{};
+    const WipeOnExit wipePlain(plain);
     if (!makeIdentityText(id, identityForm, std::span(plain).first<kIdentityTextBytes>())) {
         return out.set(kBadIdentityText);
     }

@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "crypto/wipe.h"
+
 namespace otpcli {
 namespace {
 
@@ -32,6 +34,7 @@ bool deriveBirthData(const char* id, BirthData& out) noexcept {
         char date[7] = {};
         std::memcpy(date, id, 6);
         const int value = std::atoi(date);
+        wipeInline(date, sizeof date);
         out.birthYear = century.centuryBase + value / 10000;
         out.birthMonth = value / 100 % 100;
         out.birthDay = value % 100;

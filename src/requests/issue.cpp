@@ -1,6 +1,7 @@
 // Issue and reissue of an OTP.
 #include <otpcli/otpcli.h>
 
+#include "crypto/wipe.h"
 #include "requests/arguments.h"
 #include "requests/birth_data.h"
 #include "requests/identity.h"
@@ -30,10 +31,12 @@ void requestIssue(const RequestContext& context, TextArgument userId, TextArgume
         return;
     }
     BirthData birth{};
+    const WipeOnExit wipeBirth(birth);
     if (!deriveBirthData(id.c_str(), birth)) {
         return out.set(kBadBirthCode);
     }
     IdentityText identity;
+    const WipeOnExit wipeIdentity(identity);
     hashIdentity(id, identity);
     runSealedRequest(
         context.config, kIssue, bytesOf(identity),
@@ -61,6 +64,7 @@ void requestReissue(const RequestContext& context, TextArgument userId, int iden
         return;
     }
     IdentityText identity;
+    const WipeOnExit wipeIdentity(identity);
     if (!makeIdentityText(id, identityForm, identity)) {
         return out.set(kBadIdentityText);
     }

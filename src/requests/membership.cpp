@@ -2,6 +2,7 @@
 // carry nothing but the subscriber's identity block.
 #include <otpcli/otpcli.h>
 
+#include "crypto/wipe.h"
 #include "requests/arguments.h"
 #include "requests/identity.h"
 #include "requests/requests.h"
@@ -22,6 +23,7 @@ void runMembershipRequest(const RequestContext& context, const Operation& op, Te
         return;
     }
     IdentityText identity;
+    const WipeOnExit wipeIdentity(identity);
     if (!makeIdentityText(id, identityForm, identity)) {
         return out.set(kBadIdentityText);
     }

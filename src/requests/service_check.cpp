@@ -2,6 +2,7 @@
 // available" on success.
 #include <otpcli/otpcli.h>
 
+#include "crypto/wipe.h"
 #include "requests/arguments.h"
 #include "requests/exchange.h"
 #include "requests/frame.h"
@@ -30,6 +31,7 @@ void requestCheck(const RequestContext& context, TextArgument userId, int identi
         return;
     }
     IdentityText identity;
+    const WipeOnExit wipeIdentity(identity);
     if (!makeIdentityText(id, identityForm, identity)) {
         return out.set(kBadIdentityText);
     }

@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <new>
 #include <string>
+#include <string_view>
 
+#include "client/allocation.h"
+#include "client/ansi_text.h"
+#include "support/codepage_seams.h"
 #include "support/text.h"
 
 using otpcli::test::take;
@@ -162,6 +167,74 @@ TEST(ClientObject, CopyAndAssignmentCarryEveryField) {
     Inspect& self = assigned;
     assigned = self;
     EXPECT_STREQ(assigned.site(), "SITE-A");
+}
+
+// Without a code page 949 converter a text beyond ASCII cannot be converted:
+// init fails rather than storing '?' for every such character (Korean key
+// material would seal under the wrong key). The steps before the failure keep
+// what they stored, as with the other failures of init.
+TEST(ClientObject, InitFailsOnTextsThatCannotBeConverted) {
+    Inspect client;
+    client.init(1, w(u"OLD"), w(u"OLDKEY"));
+    const otpcli::test::WithoutConverter noConverter;
+    EXPECT_EQ(client.init(2, w(utf16("사이트")), w(u"k")), E_FAIL);
+    int port = 0;
+    client.getPort(&port);
+    EXPECT_EQ(port, 2);
+    EXPECT_STREQ(client.site(), "OLD");
+    EXPECT_STREQ(client.key(), "OLDKEY");
+
+    EXPECT_EQ(client.init(3, w(u"NEWSITE"), w(utf16("한글 키"))), E_FAIL);
+    client.getPort(&port);
+    EXPECT_EQ(port, 3);
+    EXPECT_STREQ(client.site(), "NEWSITE");
+    EXPECT_STREQ(client.key(), "OLDKEY");
+
+    // ASCII needs no converter.
+    EXPECT_EQ(client.init(4, w(u"SITE4"), w(u"ascii key")), S_OK);
+    EXPECT_STREQ(client.key(), "ascii key");
+}
+
+TEST(ClientObject, ServerHostsThatCannotBeConverted) {
+    OTPCLI client;
+    BSTR before = nullptr;
+    ASSERT_EQ(client.getHost(&before), S_OK);
+    const std::u16string host = take(before);
+    {
+        const otpcli::test::WithoutConverter noConverter;
+        EXPECT_EQ(OTPCLI::setServerHosts(w(utf16("서버.example")), w(u"127.0.0.9")), E_FAIL);
+        EXPECT_EQ(OTPCLI::setServerHosts(w(u"127.0.0.9"), w(utf16("서버"))), E_FAIL);
+    }
+    {
+        const otpcli::test::WithTextLength fake(otpcli::test::kUnitsTooMany);
+        EXPECT_EQ(OTPCLI::setServerHosts(w(u"127.0.0.9"), w(u"127.0.0.9")), E_INVALIDARG);
+    }
+    // No memory for a name past the inline room (then too long anyway).
+    const std::u16string longName(otpcli::AnsiText::kInlineUnits + 1, u'h');
+    otpcli::failAllocationAt(1);
+    EXPECT_EQ(OTPCLI::setServerHosts(w(longName), w(u"127.0.0.9")), E_FAIL);
+    otpcli::failAllocationAt(0);
+    BSTR after = nullptr;
+    ASSERT_EQ(client.getHost(&after), S_OK);
+    EXPECT_EQ(take(after), host);
+}
+
+// The destructor wipes the key material: the object is built in storage of
+// the test's own and the storage read after the object has ended.
+TEST(ClientObject, DestructionLeavesNoKeyMaterial) {
+    constexpr std::string_view kSecret = "secret key material 31 bytes..";
+    alignas(Inspect) unsigned char storage[sizeof(Inspect)];
+    auto* client = new (storage) Inspect;
+    ASSERT_EQ(client->init(1, w(u"SITE"), w(std::u16string(kSecret.begin(), kSecret.end()))), S_OK);
+    const std::string_view bytes(reinterpret_cast<const char*>(storage), sizeof storage);
+    ASSERT_NE(bytes.find(kSecret), std::string_view::npos);
+
+    // A copy keeps its own key material when the original ends.
+    const Inspect copy(*client);
+    client->~Inspect();
+    EXPECT_EQ(bytes.find(kSecret.substr(0, 6)), std::string_view::npos);
+    EXPECT_EQ(bytes.find(kSecret.substr(20)), std::string_view::npos);
+    EXPECT_EQ(copy.key(), kSecret);
 }
 
 TEST(ReturnedStrings, LayoutAndNull) {

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/codepage.h"
+#include "support/codepage_seams.h"
 #include "support/text.h"
 
 using otpcli::test::cp949;
@@ -13,11 +14,11 @@ using otpcli::test::utf16;
 namespace {
 
 std::string toAnsi(const std::u16string& text) {
-    const int n =
+    const std::size_t n =
         otpcli::platform::wideLength(reinterpret_cast<const unsigned short*>(text.c_str()));
-    std::vector<char> out(2 * static_cast<std::size_t>(n) + 2, 'X');
-    otpcli::platform::wideToAnsi(reinterpret_cast<const unsigned short*>(text.c_str()), n,
-                                 out.data(), out.size());
+    std::vector<char> out(2 * n + 2, 'X');
+    EXPECT_TRUE(otpcli::platform::wideToAnsi(reinterpret_cast<const unsigned short*>(text.c_str()),
+                                             n, out.data(), out.size()));
     return out.data();
 }
 
@@ -47,6 +48,52 @@ TEST(CodePage, WideToAnsi) {
 TEST(CodePage, WideToAnsiWorstCaseFitsTheBuffer) {
     const std::u16string korean = utf16("가가가가가");
     EXPECT_EQ(toAnsi(korean).size(), 10u);
+}
+
+// Without the converter, ASCII still converts (its bytes are the same) and
+// anything else is refused: the empty text, with nothing of the text left in
+// the buffer, instead of '?' for every character.
+TEST(CodePage, WithoutConverterOnlyAsciiConverts) {
+    const otpcli::test::WithoutConverter noConverter;
+    EXPECT_FALSE(otpcli::platform::ansiConverterAvailable());
+    EXPECT_EQ(toAnsi(u"8505031234565 ascii ~"), "8505031234565 ascii ~");
+    for (const std::string& text : {std::string("8505031234565가"), std::string("가나"),
+                                    std::string("abcก"), std::string("x😀")}) {
+        const std::u16string units = utf16(text);
+        std::vector<char> out(2 * units.size() + 2, 'X');
+        EXPECT_FALSE(otpcli::platform::wideToAnsi(otpcli::test::w(units), units.size(), out.data(),
+                                                  out.size()))
+            << text;
+        EXPECT_EQ(out[0], '\0') << text;
+        // The ASCII part copied before the first other character is gone too.
+        const std::string left(out.begin(), out.end());
+        EXPECT_EQ(left.find("850503"), std::string::npos) << text;
+        EXPECT_EQ(left.find("abc"), std::string::npos) << text;
+    }
+}
+
+TEST(CodePage, ConverterIsThereOutsideTheSeam) {
+    EXPECT_TRUE(otpcli::platform::ansiConverterAvailable());
+    { const otpcli::test::WithoutConverter noConverter; }
+    EXPECT_TRUE(otpcli::platform::ansiConverterAvailable());
+    EXPECT_EQ(toAnsi(utf16("가")), cp949("가"));
+}
+
+// Lengths are counted in std::size_t: one beyond the largest that a buffer of
+// 2n + 2 bytes can have is refused before any unit is read.
+TEST(CodePage, LengthBeyondTheLimitIsRefused) {
+    const std::u16string text = u"abc";
+    char out[8] = "XXXXXXX";
+    EXPECT_FALSE(otpcli::platform::wideToAnsi(otpcli::test::w(text), otpcli::test::kUnitsTooMany,
+                                              out, sizeof out));
+    EXPECT_EQ(out[0], '\0');
+    // A buffer under 2n + 2 bytes is refused as well.
+    EXPECT_FALSE(otpcli::platform::wideToAnsi(otpcli::test::w(text), 3, out, 7));
+    EXPECT_TRUE(otpcli::platform::wideToAnsi(otpcli::test::w(text), 3, out, 8));
+    EXPECT_STREQ(out, "abc");
+    const otpcli::test::WithTextLength fake(std::size_t{1} << 33);
+    EXPECT_EQ(otpcli::platform::wideLength(otpcli::test::w(text)), std::size_t{1} << 33);
+    EXPECT_EQ(otpcli::platform::wideLength(nullptr), 0u);
 }
 
 TEST(CodePage, AnsiToWide) {

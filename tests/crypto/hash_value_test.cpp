@@ -8,6 +8,8 @@
 #include "client/allocation.h"
 #include "client/ansi_text.h"
 #include "openssl_reference.h"
+#include "platform/codepage.h"
+#include "support/codepage_seams.h"
 #include "support/text.h"
 #include "vector_file.h"
 
@@ -82,6 +84,45 @@ TEST(HashValue, NoMemoryForTheTextIsAFailure) {
     EXPECT_EQ(client.hashValue(w(text), &hash), E_FAIL);
     otpcli::failAllocationAt(0);
     EXPECT_EQ(hash, mark);
+}
+
+// Without a code page 949 converter a text beyond ASCII is refused, not hashed
+// as '?' characters; ASCII needs no converter.
+TEST(HashValue, TextsThatCannotBeConvertedAreFailures) {
+    OTPCLI client;
+    OLECHAR mark[] = {'x', 0};
+    std::string longKorean;
+    for (int i = 0; i < 100; ++i) {
+        longKorean += "가나";
+    }
+    const otpcli::test::WithoutConverter noConverter;
+    for (const std::string& text :
+         {std::string("홍길동"), std::string("8505031234565가"), longKorean}) {
+        BSTR hash = mark;
+        EXPECT_EQ(client.hashValue(w(utf16(text)), &hash), E_FAIL) << text;
+        EXPECT_EQ(hash, mark);
+    }
+    EXPECT_EQ(hashOf(u"abc"), u"a9993e364706816aba3e25717850c26c9cd0d89d");
+}
+
+// Lengths are not counted in an int: 2^31 units no longer wrap to a negative
+// count (hashed as the empty text with success), nor 2^32 + 3 to 3. Such a text
+// is too long for the conversion (E_INVALIDARG) or needs a buffer over 4 GiB,
+// here refused by the allocation seam (E_FAIL). The units are never read.
+TEST(HashValue, LengthsBeyondAnIntAreNotWrapped) {
+    OTPCLI client;
+    OLECHAR mark[] = {'x', 0};
+    const std::u16string text = u"abc";
+    for (const std::size_t units :
+         {std::size_t{1} << 31, (std::size_t{1} << 32) + 3, otpcli::test::kUnitsTooMany}) {
+        const otpcli::test::WithTextLength fake(units);
+        BSTR hash = mark;
+        otpcli::failAllocationAt(1);
+        const HRESULT status = client.hashValue(w(text), &hash);
+        otpcli::failAllocationAt(0);
+        EXPECT_EQ(status, units > otpcli::platform::kMaxWideUnits ? E_INVALIDARG : E_FAIL) << units;
+        EXPECT_EQ(hash, mark);
+    }
 }
 
 // Exposes setError to put a known error state in place.

@@ -10,6 +10,7 @@
 #include <otpcli/otpcli.hpp>
 
 #include "requests/recording_service.h"
+#include "support/codepage_seams.h"
 
 namespace {
 
@@ -304,6 +305,25 @@ TEST(CInterfaceVersion, MacrosAgree) {
               OTPCLI_VERSION_MAJOR * 10000 + OTPCLI_VERSION_MINOR * 100 + OTPCLI_VERSION_PATCH);
     EXPECT_EQ(OTPCLI_VERSION_MAJOR, 1);
     EXPECT_EQ(OTPCLI_VERSION_MINOR, 1);
+}
+
+// Without a code page 949 converter a text beyond ASCII is refused, never sent
+// as question marks; ASCII needs no converter.
+TEST_F(CInterfaceArguments, MissingConverterFailsLoudly) {
+    {
+        const otpcli::test::WithoutConverter withoutConverter;
+        EXPECT_EQ(otpcli_join(client, "홍길동", 2), OTPCLI_E_FAIL);
+        EXPECT_EQ(resultCode(client), "E001");
+        EXPECT_EQ(resultMessage(client), "문자코드 변환 오류");
+        EXPECT_EQ(otpcli_addsvc_check(client, "C", "값"), OTPCLI_E_FAIL);
+        EXPECT_EQ(resultCode(client), "E001");
+        char hash[OTPCLI_HASH_SIZE];
+        EXPECT_EQ(otpcli_hash_value("가", hash), OTPCLI_E_FAIL);
+        EXPECT_EQ(otpcli_init(client, service.port(), "사이트", "KEY"), OTPCLI_E_FAIL);
+        EXPECT_EQ(otpcli_set_server_hosts("호스트", "127.0.0.1"), OTPCLI_E_FAIL);
+        EXPECT_EQ(otpcli_join(client, kNumber, 0), OTPCLI_OK);
+    }
+    EXPECT_EQ(service.frames().size(), 1u);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include "client/messages.h"
 #include "requests/request_fixture.h"
+#include "support/codepage_seams.h"
 
 namespace otpcli::test {
 namespace {
@@ -91,6 +92,50 @@ TEST_F(Arguments, RefusedBeforeAnythingIsSent) {
         EXPECT_EQ(client.mesg(), c.want.mesg) << c.name;
     }
     EXPECT_EQ(service.connections(), 0);
+}
+
+// A text that cannot be converted to code page 949 fails the request with
+// E001 before anything is sent: one beyond ASCII when the system has no
+// converter (instead of '?' for each such character, sealed and sent as if
+// right), and any text longer than a conversion takes. ASCII needs no
+// converter.
+TEST_F(Arguments, TextsThatCannotBeConvertedGiveE001) {
+    const std::u16string korean = utf16("홍길동");
+    struct Call {
+        const char* name;
+        std::function<HRESULT(Client&)> call;
+    };
+    const Call calls[] = {
+        {"issue code", [&](Client& c) { return c.reqIssue(w(kNumber), w(korean), w(u"V")); }},
+        {"issue value", [&](Client& c) { return c.reqIssue(w(kNumber), w(u"C"), w(korean)); }},
+        {"reissue id form 2",
+         [&](Client& c) { return c.reqReissue(w(korean), 2, w(u"C"), w(u"V")); }},
+        {"check value", [&](Client& c) { return c.reqCheck(w(kNumber), 0, w(u"C"), w(korean)); }},
+        {"addsvc code", [&](Client& c) { return c.reqAddsvcCheck(w(korean), w(u"V")); }},
+        {"auth extra", [&](Client& c) { return c.reqAuth(w(kNumber), 0, 1, 1, w(korean)); }},
+        {"auth id form 3", [&](Client& c) { return c.reqAuth(w(korean), 3, 1, 1, nullptr); }},
+        {"join id form 2", [&](Client& c) { return c.reqJoin(w(korean), 2); }},
+        {"close id form 5", [&](Client& c) { return c.reqClose(w(korean), 5); }},
+        {"init-auth-err id form 2", [&](Client& c) { return c.reqInitAuthErr(w(korean), 2); }},
+    };
+    const auto expectE001 = [&](const char* how) {
+        for (const Call& c : calls) {
+            EXPECT_EQ(c.call(client), E_FAIL) << how << ": " << c.name;
+            EXPECT_EQ(client.code(), kConversionFailed.code) << how << ": " << c.name;
+            EXPECT_EQ(client.mesg(), kConversionFailed.mesg) << how << ": " << c.name;
+        }
+    };
+    {
+        const WithoutConverter noConverter;
+        expectE001("no converter");
+        EXPECT_EQ(client.reqJoin(w(kNumber), 0), S_OK);
+    }
+    EXPECT_EQ(service.connections(), 1);
+    {
+        const WithTextLength fake(kUnitsTooMany);
+        expectE001("too long");
+    }
+    EXPECT_EQ(service.connections(), 1);
 }
 
 TEST_F(Arguments, FailureLeavesConfigurationUntouched) {

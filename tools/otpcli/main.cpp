@@ -131,14 +131,18 @@ const std::map<std::string, Command, std::less<>>& commands() {
     return table;
 }
 
-void addIdentity(CLI::App* sub, Arguments& args, bool withForm) {
+constexpr char kFormHelp[] =
+    "Identity form: 0 number, 1 the 40-character hash, other: unchecked number";
+// check tests the number under every form but 1.
+constexpr char kCheckFormHelp[] =
+    "Identity form: 1 the 40-character hash, any other: number (checked)";
+
+// formHelp: the help of --form, or null for a subcommand without it.
+void addIdentity(CLI::App* sub, Arguments& args, const char* formHelp) {
     sub->add_option("id", args.userId, "Resident registration number, or with --form 1 its hash")
         ->required();
-    if (withForm) {
-        sub->add_option("--form", args.form,
-                        "Identity form: 0 number, 1 the 40-character hash, other: unchecked "
-                        "number")
-            ->capture_default_str();
+    if (formHelp != nullptr) {
+        sub->add_option("--form", args.form, formHelp)->capture_default_str();
     }
 }
 
@@ -160,26 +164,26 @@ void defineCommandLine(CLI::App& app, Arguments& args) {
     app.add_flag("--json", args.json, "Print the result as a JSON object");
 
     CLI::App* issue = app.add_subcommand("issue", "Have an OTP issued to a subscriber");
-    addIdentity(issue, args, false);
+    addIdentity(issue, args, nullptr);
     addCodeValue(issue, args);
     CLI::App* reissue = app.add_subcommand("reissue", "Have the OTP issued again");
-    addIdentity(reissue, args, true);
+    addIdentity(reissue, args, kFormHelp);
     addCodeValue(reissue, args);
     CLI::App* check = app.add_subcommand("check", "Ask whether the service is available");
-    addIdentity(check, args, true);
+    addIdentity(check, args, kCheckFormHelp);
     addCodeValue(check, args);
     CLI::App* addsvc = app.add_subcommand(
         "addsvc-check", "Ask whether the service is available for an additional service");
     addCodeValue(addsvc, args);
     CLI::App* auth = app.add_subcommand("auth", "Authenticate a one-time password");
-    addIdentity(auth, args, true);
+    addIdentity(auth, args, kFormHelp);
     auth->add_option("--otp", args.otp, "The one-time password (decimal digits)")->required();
     auth->add_option("--level", args.level, "Authentication level")->capture_default_str();
     auth->add_option("--extra", args.extra, "Extra text (its first 20 bytes are sent)");
-    addIdentity(app.add_subcommand("join", "Join a subscriber to the service"), args, true);
-    addIdentity(app.add_subcommand("close", "Close a subscriber's membership"), args, true);
+    addIdentity(app.add_subcommand("join", "Join a subscriber to the service"), args, kFormHelp);
+    addIdentity(app.add_subcommand("close", "Close a subscriber's membership"), args, kFormHelp);
     addIdentity(app.add_subcommand("init-auth-err", "Reset a subscriber's authentication errors"),
-                args, true);
+                args, kFormHelp);
     app.add_subcommand("hash", "Print the identity text of a resident registration number")
         ->add_option("text", args.text, "The text to hash")
         ->required();
