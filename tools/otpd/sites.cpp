@@ -1,8 +1,10 @@
 #include "sites.h"
 
+#include <iterator>
 #include <optional>
 
 #include "codepage.h"
+#include "crypto/wipe.h"
 #include "identity_block.h"
 
 namespace otpd {
@@ -14,7 +16,16 @@ bool SiteRegistry::add(std::string_view spec, std::string& error) {
         return false;
     }
     const std::optional<std::string> id = utf8ToCp949(spec.substr(0, colon));
-    const std::optional<std::string> key = utf8ToCp949(spec.substr(colon + 1));
+    std::optional<std::string> key = utf8ToCp949(spec.substr(colon + 1));
+    // The converted key material is wiped on every way out.
+    struct Wiper {
+        std::optional<std::string>& text;
+        ~Wiper() {
+            if (text) {
+                otpcli::wipe(text->data(), text->size());
+            }
+        }
+    } wiper{key};
     if (!id || !key) {
         error = "site '" + std::string(spec.substr(0, colon)) + "' is not valid code page 949 text";
         return false;
@@ -38,12 +49,21 @@ bool SiteRegistry::add(std::string_view spec, std::string& error) {
 }
 
 bool SiteRegistry::addAll(std::istream& lines, std::string& error) {
-    std::string line;
+    std::string text((std::istreambuf_iterator<char>(lines)), std::istreambuf_iterator<char>());
+    const bool added = addAll(std::string_view(text), error);
+    otpcli::wipe(text.data(), text.size());
+    return added;
+}
+
+bool SiteRegistry::addAll(std::string_view text, std::string& error) {
     int number = 0;
-    while (std::getline(lines, line)) {
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
         ++number;
         if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
+            line.remove_suffix(1);
         }
         if (line.empty() || line.front() == '#') {
             continue;
