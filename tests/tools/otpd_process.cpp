@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -60,9 +61,11 @@ bool OtpdProcess::start(const std::vector<std::string>& extraArgs, const std::st
     if (!writePrivateFile(sites, std::string(kSite) + ":" + kKey + "\n")) {
         return false;
     }
-    std::vector<std::string> args{"--listen",   address, "--port",   std::to_string(port),
-                                  "--config",   sites,   "--outbox", directory_ + "/outbox",
-                                  "--deadline", "1"};
+    std::vector<std::string> args{"--listen", address, "--port",   std::to_string(port),
+                                  "--config", sites,   "--outbox", directory_ + "/outbox"};
+    if (std::find(extraArgs.begin(), extraArgs.end(), "--deadline") == extraArgs.end()) {
+        args.insert(args.end(), {"--deadline", "1"});
+    }
     args.insert(args.end(), extraArgs.begin(), extraArgs.end());
     if (!process_.start(OTPD_PATH, args, directory_ + "/log")) {
         return false;

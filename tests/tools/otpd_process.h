@@ -29,8 +29,9 @@ class OtpdProcess {
     OtpdProcess& operator=(const OtpdProcess&) = delete;
 
     // Starts otpd on address:port with SITE01 (from a site file) and the extra
-    // arguments, an outbox in a fresh directory and --deadline 1; waits for its
-    // listening line. False when it did not come up.
+    // arguments, an outbox in a fresh directory and --deadline 1 (unless the
+    // extra arguments give one); waits for its listening line. False when it
+    // did not come up.
     bool start(const std::vector<std::string>& extraArgs = {},
                const std::string& address = "127.0.0.1", int port = 0);
     int port() const { return port_; }
