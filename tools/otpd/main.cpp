@@ -4,7 +4,6 @@
 #include <asio.hpp>
 #include <csignal>
 #include <exception>
-#include <functional>
 #include <iostream>
 #include <optional>
 #include <random>
@@ -17,6 +16,7 @@
 #include "result_codes.h"
 #include "server.h"
 #include "service.h"
+#include "signals.h"
 #include "sites.h"
 #include "subscribers.h"
 
@@ -164,42 +164,7 @@ int run(int argc, char** argv) {
                                        : std::max<std::size_t>(1, options.maxConnections / 2)};
         otpd::Server server(io, endpoint, service, limits, std::cerr);
 
-        // SIGHUP reopens the outbox (after it was rotated). The first SIGINT
-        // or SIGTERM stops accepting and lets the connections under way end
-        // within their deadline; a second one stops at once.
-        asio::signal_set signals(io, SIGINT, SIGTERM, SIGHUP);
-        bool stopping = false;
-        bool idle = false;
-        std::function<void()> awaitSignal = [&] {
-            signals.async_wait([&](const asio::error_code& ec, int signal) {
-                if (ec) {
-                    return;
-                }
-                if (signal == SIGHUP) {
-                    std::string error;
-                    std::cerr << "otpd: signal " << signal << ", reopening the outbox\n";
-                    if (!outbox.open(error)) {
-                        std::cerr << "otpd: " << error << '\n';
-                    }
-                } else if (stopping) {
-                    std::cerr << "otpd: signal " << signal << " again, stopping now\n";
-                    io.stop();
-                    return;
-                } else {
-                    std::cerr << "otpd: signal " << signal << ", stopping\n";
-                    stopping = true;
-                    server.stop([&] {
-                        idle = true;
-                        signals.cancel();
-                    });
-                }
-                std::cerr << std::flush;
-                if (!idle) {
-                    awaitSignal();
-                }
-            });
-        };
-        awaitSignal();
+        const otpd::SignalHandling signals(io, server, outbox, std::cerr);
 
         const asio::ip::tcp::endpoint bound = server.localEndpoint();
         std::string address = bound.address().to_string();
