@@ -53,16 +53,17 @@ bool loadSites(const Options& options, otpd::SiteRegistry& sites) {
     }
     for (const std::string& config : options.configs) {
         std::string warning;
-        std::optional<std::string> text = otpd::readPrivateFile(config, error, warning);
-        if (!text) {
+        std::optional<std::string> read = otpd::readPrivateFile(config, error, warning);
+        if (!read) {
             std::cerr << "otpd: --config: " << error << '\n';
             return false;
         }
         if (!warning.empty()) {
             std::cerr << "otpd: warning: " << warning << '\n';
         }
-        const bool added = sites.addAll(std::string_view(*text), error);
-        otpcli::wipe(text->data(), text->size());
+        std::string& text = *read;
+        const bool added = sites.addAll(std::string_view(text), error);
+        otpcli::wipe(text.data(), text.size());
         if (!added) {
             std::cerr << "otpd: " << config << ": " << error << '\n';
             return false;
@@ -78,7 +79,7 @@ bool loadSites(const Options& options, otpd::SiteRegistry& sites) {
 int run(int argc, char** argv) {
     // A reader of the log that goes away must not end the service: writes to
     // it then fail, and the streams ignore the failure.
-    std::signal(SIGPIPE, SIG_IGN);
+    (void)std::signal(SIGPIPE, SIG_IGN);
     Options options;
     CLI::App app{"Local stand-in for the OTP service: answers the client library's requests."};
     app.add_option("--listen", options.listen, "Address to listen on")->capture_default_str();

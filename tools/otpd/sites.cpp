@@ -9,42 +9,50 @@
 
 namespace otpd {
 
+namespace {
+
+// Why a converted identifier and key cannot make a site; empty when they can.
+std::string refusal(const std::optional<std::string>& id, const std::optional<std::string>& key,
+                    std::string_view name) {
+    const std::string quoted = "'" + std::string(name) + "'";
+    if (!id || !key) {
+        return "site " + quoted + " is not valid code page 949 text";
+    }
+    if (id->empty() || id->size() > kMaxSiteIdBytes || id->find('\0') != std::string::npos) {
+        return "site identifier " + quoted + " must have 1 to 32 bytes and no NUL";
+    }
+    if (key->size() > kMaxKeyMaterialBytes || key->find('\0') != std::string::npos) {
+        return "key material of site " + quoted + " must have at most 32 bytes and no NUL";
+    }
+    return {};
+}
+
+}  // namespace
+
 bool SiteRegistry::add(std::string_view spec, std::string& error) {
     const std::size_t colon = spec.find(':');
     if (colon == std::string_view::npos) {
         error = "a site is given as ID:KEY";
         return false;
     }
-    const std::optional<std::string> id = utf8ToCp949(spec.substr(0, colon));
+    const std::string_view name = spec.substr(0, colon);
+    const std::optional<std::string> id = utf8ToCp949(name);
     std::optional<std::string> key = utf8ToCp949(spec.substr(colon + 1));
-    // The converted key material is wiped on every way out.
-    struct Wiper {
-        std::optional<std::string>& text;
-        ~Wiper() {
-            if (text) {
-                otpcli::wipe(text->data(), text->size());
-            }
-        }
-    } wiper{key};
-    if (!id || !key) {
-        error = "site '" + std::string(spec.substr(0, colon)) + "' is not valid code page 949 text";
+    std::string problem = refusal(id, key, name);
+    if (problem.empty() && sites_.contains(*id)) {
+        problem = "site '" + std::string(name) + "' is given twice";
+    }
+    if (problem.empty()) {
+        sites_.emplace(*id, Site{*id, siteSealingKey(*key)});
+    }
+    if (key) {
+        std::string& material = *key;
+        otpcli::wipe(material.data(), material.size());
+    }
+    if (!problem.empty()) {
+        error = problem;
         return false;
     }
-    if (id->empty() || id->size() > kMaxSiteIdBytes || id->find('\0') != std::string::npos) {
-        error = "site identifier '" + std::string(spec.substr(0, colon)) +
-                "' must have 1 to 32 bytes and no NUL";
-        return false;
-    }
-    if (key->size() > kMaxKeyMaterialBytes || key->find('\0') != std::string::npos) {
-        error = "key material of site '" + std::string(spec.substr(0, colon)) +
-                "' must have at most 32 bytes and no NUL";
-        return false;
-    }
-    if (sites_.contains(*id)) {
-        error = "site '" + std::string(spec.substr(0, colon)) + "' is given twice";
-        return false;
-    }
-    sites_.emplace(*id, Site{*id, siteSealingKey(*key)});
     return true;
 }
 
