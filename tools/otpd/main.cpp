@@ -86,7 +86,9 @@ int run(int argc, char** argv) {
     app.add_option("--port", options.port, "TCP port; 0 picks a free one")
         ->required()
         ->check(CLI::Range(0, 65535));
-    app.add_option("--site", options.sites, "A known site as ID:KEY (repeatable)");
+    app.add_option("--site", options.sites,
+                   "A known site as ID:KEY (repeatable); every local user can read it: prefer "
+                   "--config");
     app.add_option("--config", options.configs,
                    "File with one ID:KEY site per line, yours and writable by you alone "
                    "(repeatable)")
