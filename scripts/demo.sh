@@ -19,7 +19,10 @@ trap cleanup EXIT
 
 site=DEMO-SITE
 export OTPCLI_KEY='demo site key material'
-"$bin/otpd/otpd" --listen 127.0.0.1 --port 0 --site "$site:$OTPCLI_KEY" \
+# The key goes to otpd in a file only its owner can read (printf is a shell
+# builtin: the key never appears on a command line).
+(umask 077 && printf '%s:%s\n' "$site" "$OTPCLI_KEY" >"$work/sites.conf")
+"$bin/otpd/otpd" --listen 127.0.0.1 --port 0 --config "$work/sites.conf" \
     --outbox "$work/outbox" >"$work/otpd.out" 2>"$work/otpd.log" &
 otpd_pid=$!
 port=""

@@ -42,6 +42,7 @@ class ChildProcess {
     // One line of stdout without its newline; nullopt on end of file or timeout.
     std::optional<std::string> readLine(std::chrono::milliseconds timeout);
     bool running();
+    pid_t pid() const { return pid_; }
     // Sends signal and waits for the exit; the exit status, or -1 when the
     // child did not exit in time (it is then killed) or died of a signal.
     int stop(int signal, std::chrono::milliseconds timeout = std::chrono::seconds(10));

@@ -2,11 +2,13 @@
 // key material sources and usage errors.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
 
+#include "requests/recording_service.h"
 #include "support/text.h"
 #include "tools/child_process.h"
 #include "tools/otpd_process.h"
@@ -145,6 +147,67 @@ TEST_F(OtpcliTool, KeyMaterialFromAFileWinsOverTheEnvironment) {
     EXPECT_EQ(r.out.substr(0, 4), "S202");
 }
 
+// Every way key material can be unusable is a usage error with a reason, found
+// without reading more than a key can hold and without waiting on a FIFO.
+TEST_F(OtpcliTool, UnusableKeySourcesAreUsageErrors) {
+    const std::string dir = otpd.directory();
+    ASSERT_EQ(::mkfifo((dir + "/fifo").c_str(), 0600), 0);
+    ASSERT_TRUE(writePrivateFile(dir + "/empty", ""));
+    ASSERT_TRUE(writePrivateFile(dir + "/newline", "\r\n"));
+    ASSERT_TRUE(writePrivateFile(dir + "/oversize", std::string(131, 'k')));
+    ASSERT_EQ(::mkdir((dir + "/directory").c_str(), 0700), 0);
+    const struct {
+        const char* name;
+        std::string keyFile;  // empty: none given
+        std::optional<std::string> variable;
+        const char* reason;
+    } cases[] = {
+        {"a directory", dir + "/directory", kKey, "not a regular file"},
+        {"a FIFO without a writer", dir + "/fifo", kKey, "not a regular file"},
+        {"a device without end", "/dev/zero", kKey, "not a regular file"},
+        {"an empty file", dir + "/empty", kKey, "holds no key material"},
+        {"a file of a line end only", dir + "/newline", kKey, "holds no key material"},
+        {"a file longer than a key", dir + "/oversize", kKey, "more than key material can"},
+        {"a file that is not there", dir + "/missing", kKey, "cannot read key file"},
+        {"an empty OTPCLI_KEY", "", "", "OTPCLI_KEY is set but empty"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args{"join", person};
+        if (!c.keyFile.empty()) {
+            args.insert(args.end(), {"--key-file", c.keyFile});
+        }
+        const RunResult r = run(args, {{"OTPCLI_KEY", c.variable}});
+        EXPECT_FALSE(r.timedOut) << c.name;
+        EXPECT_EQ(r.exitCode, 2) << c.name << ": " << r.out << r.err;
+        EXPECT_EQ(r.out, "") << c.name;
+        EXPECT_NE(r.err.find(c.reason), std::string::npos) << c.name << ": " << r.err;
+    }
+    EXPECT_EQ(otpd.log(), "") << "none of them reached the service";
+}
+
+TEST_F(OtpcliTool, AKeyFileOthersMayReadIsUsedWithAWarning) {
+    const std::string warning = "readable by group or others";
+    // The largest key a file may hold: 16 Hangul syllables, 48 bytes of UTF-8
+    // and 32 in code page 949, with a CR LF.
+    std::string longest;
+    for (int i = 0; i < 16; ++i) {
+        longest += "키";
+    }
+    const std::string file = otpd.directory() + "/key";
+    for (const mode_t mode : {0600, 0640, 0604}) {
+        ASSERT_TRUE(writePrivateFile(file, std::string(kKey) + "\n", mode));
+        const RunResult r =
+            run({"addsvc-check", "--key-file", file, "--code", "010", "--value", "x"}, noKey);
+        EXPECT_EQ(r.exitCode, 0) << std::oct << mode << ": " << r.err;
+        EXPECT_EQ(r.err.find(warning) != std::string::npos, mode != 0600)
+            << std::oct << mode << ": " << r.err;
+    }
+    ASSERT_TRUE(writePrivateFile(file, longest + "\r\n"));
+    const RunResult r = run({"join", person, "--key-file", file}, noKey);
+    EXPECT_EQ(r.exitCode, 1) << r.err << ": read whole, and refused by the service alone";
+    EXPECT_EQ(r.out.substr(0, 4), "S202");
+}
+
 TEST_F(OtpcliTool, ServiceChecksNeedNoKeyMaterial) {
     EXPECT_EQ(run({"addsvc-check", "--code", "010", "--value", "x"}, noKey).exitCode, 0);
     EXPECT_EQ(run({"check", person, "--code", "010", "--value", "x"}, noKey).exitCode, 1);
@@ -212,6 +275,39 @@ TEST_F(OtpcliTool, UsageErrorsExitWithTwo) {
         EXPECT_FALSE(r.err.empty()) << c.name;
     }
     EXPECT_EQ(otpd.log(), "") << "none of them reached the service";
+}
+
+// A hostile service's control characters reach the terminal escaped, so that
+// it cannot forge a "0000" line or send terminal commands.
+TEST(OtpcliToolOutput, ControlCharactersFromTheServiceAreEscaped) {
+    RecordingService service;
+    service.setReply(
+        RecordingService::reply("S\a\x1b"
+                                "9",
+                                "bad\r\n0000 " + cp949("정상") + "\x1b[2J\x7f\\\t\x01"));
+    const std::vector<std::string> args{"--port",
+                                        std::to_string(service.port()),
+                                        "--site",
+                                        kSite,
+                                        "--hosts",
+                                        "127.0.0.1",
+                                        "addsvc-check",
+                                        "--code",
+                                        "010",
+                                        "--value",
+                                        "x"};
+    RunResult r = runProgram(OTPCLI_TOOL_PATH, args);
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_EQ(r.out, "S\\u0007\\u001b9 bad\\r\\n0000 정상\\u001b[2J\\u007f\\\\\\t\\u0001\n");
+
+    std::vector<std::string> json = args;
+    json.push_back("--json");
+    r = runProgram(OTPCLI_TOOL_PATH, json);
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_EQ(r.out, R"({"command":"addsvc-check","ok":false,"code":"S\u0007\u001b9",)"
+                     R"("message":"bad\r\n0000 정상\u001b[2J\u007f\\\t\u0001",)"
+                     R"("host":"127.0.0.1"})"
+                     "\n");
 }
 
 TEST(OtpcliToolHelp, HelpListsTheSubcommands) {

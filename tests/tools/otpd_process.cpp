@@ -1,8 +1,12 @@
 #include "tools/otpd_process.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -19,6 +23,16 @@ std::string readFile(const std::string& path) {
 }
 
 }  // namespace
+
+bool writePrivateFile(const std::string& path, const std::string& contents, mode_t mode) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
+    if (fd < 0) {
+        return false;
+    }
+    const bool written =
+        ::write(fd, contents.data(), contents.size()) == static_cast<ssize_t>(contents.size());
+    return ::fchmod(fd, mode) == 0 && ::close(fd) == 0 && written;
+}
 
 OtpdProcess::OtpdProcess() {
     std::string pattern = (std::filesystem::temp_directory_path() / "otpd-test-XXXXXX").string();
@@ -43,11 +57,15 @@ bool OtpdProcess::start(const std::vector<std::string>& extraArgs, const std::st
     if (directory_.empty()) {
         return false;
     }
-    std::vector<std::string> args{"--listen",   address,
-                                  "--port",     std::to_string(port),
-                                  "--site",     std::string(kSite) + ":" + kKey,
-                                  "--outbox",   directory_ + "/outbox",
-                                  "--deadline", "1"};
+    const std::string sites = directory_ + "/sites.conf";
+    if (!writePrivateFile(sites, std::string(kSite) + ":" + kKey + "\n")) {
+        return false;
+    }
+    std::vector<std::string> args{"--listen", address, "--port",   std::to_string(port),
+                                  "--config", sites,   "--outbox", directory_ + "/outbox"};
+    if (std::find(extraArgs.begin(), extraArgs.end(), "--deadline") == extraArgs.end()) {
+        args.insert(args.end(), {"--deadline", "1"});
+    }
     args.insert(args.end(), extraArgs.begin(), extraArgs.end());
     if (!process_.start(OTPD_PATH, args, directory_ + "/log")) {
         return false;

@@ -2,7 +2,9 @@
 // given port), its port read from the line it prints, stopped at the end.
 #pragma once
 
+#include <sys/types.h>
 #include <chrono>
+
 #include <csignal>
 #include <optional>
 #include <string>
@@ -15,6 +17,9 @@ namespace otpcli::test {
 inline constexpr char kSite[] = "SITE01";
 inline constexpr char kKey[] = "site key material";
 
+// Writes contents to path with the given mode, whatever the umask.
+bool writePrivateFile(const std::string& path, const std::string& contents, mode_t mode = 0600);
+
 class OtpdProcess {
   public:
     OtpdProcess();
@@ -23,12 +28,15 @@ class OtpdProcess {
     OtpdProcess(const OtpdProcess&) = delete;
     OtpdProcess& operator=(const OtpdProcess&) = delete;
 
-    // Starts otpd on address:port with SITE01 and the extra arguments, an
-    // outbox in a fresh directory and --deadline 1; waits for its listening
-    // line. False when it did not come up.
+    // Starts otpd on address:port with SITE01 (from a site file) and the extra
+    // arguments, an outbox in a fresh directory and --deadline 1 (unless the
+    // extra arguments give one); waits for its listening line. False when it
+    // did not come up.
     bool start(const std::vector<std::string>& extraArgs = {},
                const std::string& address = "127.0.0.1", int port = 0);
     int port() const { return port_; }
+    int pid() const { return process_.pid(); }
+    const std::string& directory() const { return directory_; }
     bool running() { return process_.running(); }
     // SIGTERM; the exit status, -1 when it had to be killed.
     int stop() { return process_.stop(SIGTERM); }

@@ -11,10 +11,19 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-int connectTo(const char* host, int port) {
+int connectTo(const char* host, int port, const char* source) {
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) {
         return -1;
+    }
+    if (source != nullptr) {
+        sockaddr_in from{};
+        from.sin_family = AF_INET;
+        inet_pton(AF_INET, source, &from.sin_addr);
+        if (bind(fd, reinterpret_cast<sockaddr*>(&from), sizeof from) != 0) {
+            close(fd);
+            return -1;
+        }
     }
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -53,10 +62,10 @@ bool readUntilClosed(int fd, Clock::time_point deadline, std::string* into) {
 }  // namespace
 
 RawExchange exchangeRaw(const char* host, int port, std::string_view bytes, bool halfClose,
-                        std::chrono::milliseconds timeout) {
+                        std::chrono::milliseconds timeout, const char* source) {
     RawExchange result;
     const auto start = Clock::now();
-    const int fd = connectTo(host, port);
+    const int fd = connectTo(host, port, source);
     if (fd < 0) {
         return result;
     }
@@ -78,7 +87,8 @@ RawExchange exchangeRaw(const char* host, int port, std::string_view bytes, bool
     return result;
 }
 
-SilentConnection::SilentConnection(const char* host, int port) : fd_(connectTo(host, port)) {}
+SilentConnection::SilentConnection(const char* host, int port, const char* source)
+    : fd_(connectTo(host, port, source)) {}
 
 SilentConnection::~SilentConnection() {
     if (fd_ >= 0) {
@@ -88,6 +98,25 @@ SilentConnection::~SilentConnection() {
 
 bool SilentConnection::waitForClose(std::chrono::milliseconds timeout) {
     return fd_ >= 0 && readUntilClosed(fd_, Clock::now() + timeout, nullptr);
+}
+
+bool SilentConnection::send(std::string_view bytes) {
+    while (fd_ >= 0 && !bytes.empty()) {
+        const ssize_t n = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        if (n <= 0) {
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return fd_ >= 0;
+}
+
+std::string SilentConnection::receive(std::chrono::milliseconds timeout) {
+    std::string received;
+    if (fd_ >= 0) {
+        readUntilClosed(fd_, Clock::now() + timeout, &received);
+    }
+    return received;
 }
 
 ParsedReply parseReply(const std::string& bytes) {

@@ -14,15 +14,17 @@ struct RawExchange {
     std::chrono::milliseconds elapsed{0};
 };
 
-// Connects to host:port, sends bytes, half-closes when asked, and reads until
-// the peer closes or timeout passes.
+// Connects to host:port (from the loopback address source when one is given),
+// sends bytes, half-closes when asked, and reads until the peer closes or
+// timeout passes.
 RawExchange exchangeRaw(const char* host, int port, std::string_view bytes, bool halfClose,
-                        std::chrono::milliseconds timeout = std::chrono::seconds(5));
+                        std::chrono::milliseconds timeout = std::chrono::seconds(5),
+                        const char* source = nullptr);
 
-// A connection kept open without sending anything, closed on destruction.
+// A connection kept open, closed on destruction; it sends only when told to.
 class SilentConnection {
   public:
-    SilentConnection(const char* host, int port);
+    SilentConnection(const char* host, int port, const char* source = nullptr);
     ~SilentConnection();
     SilentConnection(const SilentConnection&) = delete;
     SilentConnection& operator=(const SilentConnection&) = delete;
@@ -30,6 +32,10 @@ class SilentConnection {
     bool connected() const { return fd_ >= 0; }
     // Waits until the peer closes; false when timeout passes first.
     bool waitForClose(std::chrono::milliseconds timeout);
+    // Sends all of bytes; false when the connection fails first.
+    bool send(std::string_view bytes);
+    // What arrives until the peer closes or timeout passes.
+    std::string receive(std::chrono::milliseconds timeout);
 
   private:
     int fd_ = -1;

@@ -224,7 +224,12 @@ int runRequest(const std::string& name, const Arguments& args) {
     if (command.needsKey || !args.keyFile.empty() ||
         std::getenv(otpcli_tool::kKeyVariable) != nullptr) {
         std::string error;
-        std::optional<std::string> material = otpcli_tool::readKeyMaterial(args.keyFile, error);
+        std::string warning;
+        std::optional<std::string> material =
+            otpcli_tool::readKeyMaterial(args.keyFile, error, warning);
+        if (!warning.empty()) {
+            std::cerr << "otpcli: warning: " << warning << '\n';
+        }
         if (!material) {
             throw UsageError{error};
         }
@@ -233,8 +238,14 @@ int runRequest(const std::string& name, const Arguments& args) {
     configureHosts(args.hosts);
 
     OTPCLI client;
-    if (client.init(args.port, w(wide(args.site, "--site")), w(wide(key, "the key material"))) !=
-        S_OK) {
+    std::optional<std::u16string> wideKey = utf8ToUtf16(key);
+    otpcli_tool::wipe(key);
+    if (!wideKey) {
+        throw UsageError{"the key material is not valid UTF-8"};
+    }
+    const HRESULT configured = client.init(args.port, w(wide(args.site, "--site")), w(*wideKey));
+    otpcli_tool::wipe(*wideKey);
+    if (configured != S_OK) {
         throw UsageError{"the site identifier and the key material take at most 32 bytes each"};
     }
     if (args.timeout) {

@@ -15,12 +15,17 @@ struct RequestReport {
 };
 
 // "CODE MESSAGE" (just "CODE" when the message is empty), or the JSON object
-// {"command", "ok", "code", "message", "host"}; both end in a newline.
+// {"command", "ok", "code", "message", "host"}; both end in a newline. The
+// service's texts are escaped in both, so that a hostile service cannot move
+// the cursor, ring the bell or forge a line.
 std::string formatRequest(const RequestReport& report, bool json);
 // The hash text, or {"command": "hash", "hash": ...}.
 std::string formatHash(std::string_view hash, bool json);
 
 // A JSON string literal of UTF-8 text.
 std::string jsonString(std::string_view utf8);
+// UTF-8 text for a terminal: control characters written as in JSON (\n, \r,
+// \t, \u001b, also DEL and U+0080 to U+009F) and the backslash doubled.
+std::string printableText(std::string_view utf8);
 
 }  // namespace otpcli_tool

@@ -26,7 +26,10 @@ void appendUtf8(std::string& out, char32_t c) {
 }  // namespace
 
 std::optional<std::u16string> utf8ToUtf16(std::string_view utf8) {
+    // Never more units than bytes: reserved at once, the text is never copied
+    // by a reallocation (it may be key material, wiped by the caller).
     std::u16string out;
+    out.reserve(utf8.size());
     for (std::size_t i = 0; i < utf8.size();) {
         const auto lead = static_cast<unsigned char>(utf8[i]);
         int extra = 0;

@@ -1,18 +1,22 @@
 // otpd: a local stand-in for the OTP service, for development and tests.
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <asio.hpp>
 #include <csignal>
 #include <exception>
-#include <fstream>
 #include <iostream>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "crypto/wipe.h"
 #include "outbox.h"
+#include "private_file.h"
 #include "result_codes.h"
 #include "server.h"
 #include "service.h"
+#include "signals.h"
 #include "sites.h"
 #include "subscribers.h"
 
@@ -22,32 +26,46 @@ struct Options {
     std::string listen = "127.0.0.1";
     int port = -1;
     std::vector<std::string> sites;
-    std::string config;
+    std::vector<std::string> configs;
     std::string outbox;
     int otpTtl = 180;
     int otpDigits = 6;
     double deadline = 5.0;
+    double firstByteDeadline = 1.0;
     std::size_t maxConnections = 256;
+    std::size_t maxPerAddress = 0;  // 0: half of maxConnections
+    std::size_t maxSubscribers = 100000;
 };
 
 constexpr int kUsageError = 2;
 
 bool loadSites(const Options& options, otpd::SiteRegistry& sites) {
     std::string error;
+    if (!options.sites.empty()) {
+        std::cerr << "otpd: warning: --site puts key material on the command line, where every "
+                     "local user can read it (ps, /proc/PID/cmdline); use --config FILE\n";
+    }
     for (const std::string& spec : options.sites) {
         if (!sites.add(spec, error)) {
             std::cerr << "otpd: --site: " << error << '\n';
             return false;
         }
     }
-    if (!options.config.empty()) {
-        std::ifstream file(options.config);
-        if (!file) {
-            std::cerr << "otpd: cannot read " << options.config << '\n';
+    for (const std::string& config : options.configs) {
+        std::string warning;
+        std::optional<std::string> read = otpd::readPrivateFile(config, error, warning);
+        if (!read) {
+            std::cerr << "otpd: --config: " << error << '\n';
             return false;
         }
-        if (!sites.addAll(file, error)) {
-            std::cerr << "otpd: " << options.config << ": " << error << '\n';
+        if (!warning.empty()) {
+            std::cerr << "otpd: warning: " << warning << '\n';
+        }
+        std::string& text = *read;
+        const bool added = sites.addAll(std::string_view(text), error);
+        otpcli::wipe(text.data(), text.size());
+        if (!added) {
+            std::cerr << "otpd: " << config << ": " << error << '\n';
             return false;
         }
     }
@@ -59,14 +77,21 @@ bool loadSites(const Options& options, otpd::SiteRegistry& sites) {
 }
 
 int run(int argc, char** argv) {
+    // A reader of the log that goes away must not end the service: writes to
+    // it then fail, and the streams ignore the failure.
+    (void)std::signal(SIGPIPE, SIG_IGN);
     Options options;
     CLI::App app{"Local stand-in for the OTP service: answers the client library's requests."};
     app.add_option("--listen", options.listen, "Address to listen on")->capture_default_str();
     app.add_option("--port", options.port, "TCP port; 0 picks a free one")
         ->required()
         ->check(CLI::Range(0, 65535));
-    app.add_option("--site", options.sites, "A known site as ID:KEY (repeatable)");
-    app.add_option("--config", options.config, "File with one ID:KEY site per line")
+    app.add_option("--site", options.sites,
+                   "A known site as ID:KEY (repeatable); every local user can read it: prefer "
+                   "--config");
+    app.add_option("--config", options.configs,
+                   "File with one ID:KEY site per line, yours and writable by you alone "
+                   "(repeatable)")
         ->check(CLI::ExistingFile);
     app.add_option("--outbox", options.outbox, "File that receives one line per issued OTP");
     app.add_option("--otp-ttl", options.otpTtl, "Seconds an issued OTP stays valid")
@@ -78,9 +103,21 @@ int run(int argc, char** argv) {
     app.add_option("--deadline", options.deadline, "Seconds a connection may last")
         ->capture_default_str()
         ->check(CLI::Range(0.05, 600.0));
+    app.add_option("--first-byte-deadline", options.firstByteDeadline,
+                   "Seconds a connection may wait for its request's first byte")
+        ->capture_default_str()
+        ->check(CLI::Range(0.05, 600.0));
     app.add_option("--max-connections", options.maxConnections, "Connections served at once")
         ->capture_default_str()
         ->check(CLI::Range(1, 100000));
+    app.add_option("--max-per-address", options.maxPerAddress,
+                   "Connections one client address may hold at once (default: half of "
+                   "--max-connections)")
+        ->check(CLI::Range(1, 100000));
+    app.add_option("--max-subscribers", options.maxSubscribers,
+                   "Members kept at most; a join beyond is refused with S302")
+        ->capture_default_str()
+        ->check(CLI::Range(1, 100000000));
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -112,24 +149,25 @@ int run(int argc, char** argv) {
             return std::uniform_int_distribution<std::uint32_t>(0, bound - 1)(entropy);
         });
     otpd::Outbox outbox(options.outbox, std::cerr);
-    otpd::Service service(sites, subscribers, outbox, *messages, std::cerr);
+    std::string outboxError;
+    if (!outbox.open(outboxError)) {
+        std::cerr << "otpd: --outbox: " << outboxError << '\n';
+        return kUsageError;
+    }
+    otpd::Service service(sites, subscribers, outbox, *messages, std::cerr, options.maxSubscribers);
 
     try {
         asio::io_context io;
         const asio::ip::tcp::endpoint endpoint(address, static_cast<unsigned short>(options.port));
         const otpd::ServerLimits limits{
             std::chrono::milliseconds(static_cast<long>(options.deadline * 1000)),
-            options.maxConnections};
+            std::chrono::milliseconds(static_cast<long>(options.firstByteDeadline * 1000)),
+            options.maxConnections,
+            options.maxPerAddress != 0 ? options.maxPerAddress
+                                       : std::max<std::size_t>(1, options.maxConnections / 2)};
         otpd::Server server(io, endpoint, service, limits, std::cerr);
 
-        asio::signal_set signals(io, SIGINT, SIGTERM);
-        signals.async_wait([&](const asio::error_code& ec, int signal) {
-            if (!ec) {
-                std::cerr << "otpd: signal " << signal << ", stopping\n";
-                server.stop();
-                io.stop();
-            }
-        });
+        const otpd::SignalHandling signals(io, server, outbox, std::cerr);
 
         const asio::ip::tcp::endpoint bound = server.localEndpoint();
         std::string address = bound.address().to_string();

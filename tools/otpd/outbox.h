@@ -19,14 +19,28 @@ class Outbox {
   public:
     // An empty path delivers to the log only.
     Outbox(std::string path, std::ostream& log);
+    ~Outbox();
+    Outbox(const Outbox&) = delete;
+    Outbox& operator=(const Outbox&) = delete;
+
+    // Opens the file, or opens it again after it was moved away for rotation:
+    // appended to, created with mode 0600, never through a symbolic link, and
+    // never anything but a regular file (a FIFO is refused without waiting for
+    // a reader). Logs a warning when other users may read it. False, with the
+    // reason in error, when it cannot; deliveries then fail until it can.
+    bool open(std::string& error);
 
     // Appends "OTP<TAB>IDENTITY<TAB>CODE<TAB>VALUE" (texts in UTF-8) to the
-    // file and flushes it. False when the file cannot be written.
+    // file with one write. False when the file is not open (after trying to
+    // open it) or the line could not be written whole.
     bool deliver(const Delivery& delivery);
 
   private:
+    void closeFile();
+
     std::string path_;
     std::ostream& log_;
+    int fd_ = -1;
 };
 
 }  // namespace otpd

@@ -34,8 +34,13 @@ std::optional<std::uint32_t> otpValue(std::string_view digits) {
 }  // namespace
 
 Service::Service(const SiteRegistry& sites, SubscriberStore& subscribers, Outbox& outbox,
-                 const MessageTable& messages, std::ostream& log)
-    : sites_(sites), subscribers_(subscribers), outbox_(outbox), messages_(messages), log_(log) {}
+                 const MessageTable& messages, std::ostream& log, std::size_t maxSubscribers)
+    : sites_(sites),
+      subscribers_(subscribers),
+      outbox_(outbox),
+      messages_(messages),
+      log_(log),
+      maxSubscribers_(maxSubscribers) {}
 
 std::string Service::reply(std::string_view frame, ResultCode result, std::string_view what,
                            std::string_view peer) {
@@ -82,6 +87,11 @@ std::string Service::answer(std::string_view frame, std::string_view peer) {
 
     switch (tx.transaction) {
         case Transaction::kJoin:
+            // A captured frame can be altered into joins of new identities
+            // (nothing checks a block's integrity), so the store is bounded.
+            if (subscribers_.count() >= maxSubscribers_ && !subscribers_.isMember(identity)) {
+                return reply(frame, ResultCode::kSubscriberLimit, who, peer);
+            }
             return reply(frame, subscribers_.join(identity), who, peer);
         case Transaction::kClose:
             return reply(frame, subscribers_.close(identity), who, peer);

@@ -15,8 +15,9 @@ namespace otpd {
 
 class Service {
   public:
+    // A join beyond maxSubscribers members is refused.
     Service(const SiteRegistry& sites, SubscriberStore& subscribers, Outbox& outbox,
-            const MessageTable& messages, std::ostream& log);
+            const MessageTable& messages, std::ostream& log, std::size_t maxSubscribers);
 
     // The reply, length field included, to a whole request frame. peer names
     // the client in the log.
@@ -34,6 +35,7 @@ class Service {
     Outbox& outbox_;
     const MessageTable& messages_;
     std::ostream& log_;
+    std::size_t maxSubscribers_;
 };
 
 }  // namespace otpd

@@ -31,6 +31,7 @@ class SiteRegistry {
     // skipped, and a trailing carriage return is ignored. Stops at the first
     // bad line, naming it in error.
     bool addAll(std::istream& lines, std::string& error);
+    bool addAll(std::string_view text, std::string& error);
 
     const Site* find(std::string_view id) const;
     std::size_t size() const { return sites_.size(); }

@@ -31,6 +31,8 @@ class SubscriberStore {
     ResultCode join(std::string_view identity);
     ResultCode close(std::string_view identity);
     bool isMember(std::string_view identity) const;
+    // The number of members.
+    std::size_t count() const { return members_.size(); }
 
     // A new OTP for a member who is not locked, replacing any earlier one; its
     // digits (with leading zeros) go to otp.
