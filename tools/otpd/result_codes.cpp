@@ -18,6 +18,7 @@ const std::array<ResultInfo, kResultCodeCount> kResults{{
     {ResultCode::kMalformedFrame, "S203", "요청 전문 형식 오류입니다."},
     {ResultCode::kUnknownTransaction, "S204", "알 수 없는 거래 코드입니다."},
     {ResultCode::kDeliveryFailed, "S301", "OTP를 전달하지 못했습니다."},
+    {ResultCode::kStateFailed, "S302", "서비스 상태를 저장하거나 읽지 못했습니다."},
 }};
 
 std::optional<MessageTable> MessageTable::load() {

@@ -21,9 +21,10 @@ enum class ResultCode {
     kMalformedFrame,
     kUnknownTransaction,
     kDeliveryFailed,
+    kStateFailed,
 };
 
-inline constexpr std::size_t kResultCodeCount = 12;
+inline constexpr std::size_t kResultCodeCount = 13;
 
 struct ResultInfo {
     ResultCode result;

@@ -66,9 +66,8 @@ std::string Service::answer(std::string_view frame, std::string_view peer) {
         return reply(frame, ResultCode::kOk, what, peer);
     }
     if (tx.transaction == Transaction::kCheck) {
-        const ResultCode result =
-            subscribers_.isMember(request.identityField) ? ResultCode::kOk : ResultCode::kNotMember;
-        return reply(frame, result, what + " " + printable(request.identityField), peer);
+        return reply(frame, subscribers_.member(request.identityField),
+                     what + " " + printable(request.identityField), peer);
     }
 
     const std::optional<std::string> plain = openIdentityBlock(site->key, request.identityBlock);
