@@ -5,6 +5,7 @@
 
 #include <deque>
 #include <memory>
+#include <ostream>
 #include <vector>
 
 #include "memory_records.h"
@@ -20,6 +21,10 @@ using otpd::SubscriberStore;
 using std::chrono::seconds;
 
 enum class Storage { kMemory, kStateFile };
+
+void PrintTo(Storage storage, std::ostream* out) {
+    *out << (storage == Storage::kMemory ? "in memory" : "in a state file");
+}
 
 class SubscriberStoreTest : public ::testing::TestWithParam<Storage> {
   protected:
