@@ -5,12 +5,14 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # Only what the demo runs: the library and the two tools (the test command
-# builds the rest).
+# builds the rest), in the test command's build when there is one.
 scripts/install-deps.sh build tools
-cmake --preset demo >/dev/null
-cmake --build --preset demo >/dev/null
+preset=demo
+[ -f build/default/build.ninja ] && preset=default
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset" --target otpd otpcli_tool >/dev/null
 
-bin=build/demo/tools
+bin=build/$preset/tools
 work=$(mktemp -d)
 otpd_pid=""
 cleanup() {
