@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <utility>
@@ -216,7 +217,8 @@ BENCHMARK(BM_RequestAllocations)
     ->Unit(benchmark::kMicrosecond);
 
 // ---------------------------------------------------------------------------
-// otpd throughput with 1, 8 and 64 concurrent clients
+// otpd throughput with 1, 8 and 64 concurrent clients, with its state in
+// memory and in a state file
 
 #if defined(OTPCLI_OTPD_PATH)
 constexpr char kOtpdPath[] = OTPCLI_OTPD_PATH;
@@ -224,15 +226,49 @@ constexpr char kOtpdPath[] = OTPCLI_OTPD_PATH;
 constexpr char kOtpdPath[] = "";
 #endif
 
-// otpd with the benchmark's site, the subscriber joined, and the frame that
-// reqInitAuthErr sends for it (a sealed request that otpd decrypts and answers
-// with "0000"), taken from the library against a responder.
+// A fresh directory for a state file, removed at the end of the run.
+class StateDir {
+  public:
+    StateDir() {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "otpd-bench-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) != nullptr) {
+            path_ = pattern;
+        }
+    }
+    ~StateDir() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    StateDir(const StateDir&) = delete;
+    StateDir& operator=(const StateDir&) = delete;
+    std::string file() const { return path_ + "/state"; }
+    // The size of the state file, or of one of its companions ("-wal", "-shm").
+    double bytes(const char* suffix = "") const {
+        std::error_code ec;
+        const std::uintmax_t size = std::filesystem::file_size(file() + suffix, ec);
+        return ec ? 0.0 : static_cast<double>(size);
+    }
+
+  private:
+    std::string path_;
+};
+
+enum class State { kMemory, kFile };
+
+// otpd with the benchmark's site (its state in memory or in a state file), the
+// subscriber joined, and the frame that reqInitAuthErr sends for it (a sealed
+// request that otpd decrypts and answers with "0000"), taken from the library
+// against a responder. The count it resets is already 0, so with a state file
+// the request reads and ends its transaction but syncs nothing: SQLite writes
+// no page whose content is unchanged. The churn below measures real changes.
 struct OtpdSetup {
+    std::unique_ptr<StateDir> stateDir;
     std::unique_ptr<otpcli::bench::OtpdProcess> otpd;
     std::string frame;
     std::string error;
 
-    OtpdSetup() {
+    explicit OtpdSetup(State state) {
         const char* path = std::getenv("OTPCLI_OTPD");
         const std::string program = path != nullptr ? path : kOtpdPath;
         if (program.empty() || ::access(program.c_str(), X_OK) != 0) {
@@ -248,8 +284,12 @@ struct OtpdSetup {
             client.reqInitAuthErr(w(kNumber), 0);
             frame = responder.lastFrame();
         }
-        otpd = std::make_unique<otpcli::bench::OtpdProcess>(
-            program, std::vector<std::string>{"--site", "BENCH-SITE:bench key material"});
+        std::vector<std::string> args{"--site", "BENCH-SITE:bench key material"};
+        if (state == State::kFile) {
+            stateDir = std::make_unique<StateDir>();
+            args.insert(args.end(), {"--state", stateDir->file()});
+        }
+        otpd = std::make_unique<otpcli::bench::OtpdProcess>(program, args);
         if (otpd->port() == 0) {
             error = "otpd did not start";
             return;
@@ -263,25 +303,29 @@ struct OtpdSetup {
     }
 };
 
-OtpdSetup& otpdSetup() {
-    static OtpdSetup setup;
-    return setup;
+OtpdSetup& otpdSetup(State state) {
+    static OtpdSetup inMemory(State::kMemory);
+    if (state == State::kMemory) {
+        return inMemory;
+    }
+    static OtpdSetup inFile(State::kFile);
+    return inFile;
 }
 
-bool otpdReady(benchmark::State& state) {
-    if (!otpdSetup().error.empty()) {
-        state.SkipWithError(otpdSetup().error.c_str());
+bool otpdReady(benchmark::State& state, State where) {
+    if (!otpdSetup(where).error.empty()) {
+        state.SkipWithError(otpdSetup(where).error.c_str());
         return false;
     }
     return true;
 }
 
-void BM_Otpd_Library(benchmark::State& state) {
-    if (!otpdReady(state)) {
+void BM_Otpd_Library(benchmark::State& state, State where) {
+    if (!otpdReady(state, where)) {
         return;
     }
     OTPCLI client;
-    client.init(otpdSetup().otpd->port(), w(kSite), w(kKey));
+    client.init(otpdSetup(where).otpd->port(), w(kSite), w(kKey));
     long failures = 0;
     for (auto _ : state) {
         failures += client.reqInitAuthErr(w(kNumber), 0) == S_OK ? 0 : 1;
@@ -290,11 +334,11 @@ void BM_Otpd_Library(benchmark::State& state) {
     state.counters["failures"] = static_cast<double>(failures);
 }
 
-void BM_Otpd_Socket(benchmark::State& state) {
-    if (!otpdReady(state)) {
+void BM_Otpd_Socket(benchmark::State& state, State where) {
+    if (!otpdReady(state, where)) {
         return;
     }
-    const OtpdSetup& setup = otpdSetup();
+    const OtpdSetup& setup = otpdSetup(where);
     long failures = 0;
     for (auto _ : state) {
         failures += socketRequest(setup.otpd->port(), setup.frame) ? 0 : 1;
@@ -306,11 +350,11 @@ void BM_Otpd_Socket(benchmark::State& state) {
 // Each client alternates a library request and a bare socket request; the
 // medians of each client's request times, averaged over the clients, and
 // time_ratio, library over socket.
-void BM_Otpd_Paired(benchmark::State& state) {
-    if (!otpdReady(state)) {
+void BM_Otpd_Paired(benchmark::State& state, State where) {
+    if (!otpdReady(state, where)) {
         return;
     }
-    const OtpdSetup& setup = otpdSetup();
+    const OtpdSetup& setup = otpdSetup(where);
     OTPCLI client;
     client.init(setup.otpd->port(), w(kSite), w(kKey));
     otpcli::bench::PairedTimes times;
@@ -332,18 +376,75 @@ void BM_Otpd_Paired(benchmark::State& state) {
     state.counters["failures"] = static_cast<double>(failures);
 }
 
+// Churn: each iteration joins a subscriber, issues it an OTP, authenticates
+// with a wrong one (a counted error) and closes it, each client over 1,000
+// subscribers of its own in turn: four changes, with a state file four
+// commits. file_bytes and log_bytes: the sizes of the state file and of its
+// write-ahead log (with the log's index) at the end.
+void BM_Otpd_Churn(benchmark::State& state, State where) {
+    if (!otpdReady(state, where)) {
+        return;
+    }
+    const OtpdSetup& setup = otpdSetup(where);
+    OTPCLI client;
+    client.init(setup.otpd->port(), w(kSite), w(kKey));
+    std::vector<std::u16string> numbers;
+    for (int i = 0; i < 1000; ++i) {
+        char digits[16];
+        std::snprintf(digits, sizeof digits, "8505031%05d", state.thread_index() * 1000 + i);
+        static constexpr int kWeights[12] = {2, 3, 4, 5, 6, 7, 8, 9, 2, 3, 4, 5};
+        int sum = 0;
+        for (int d = 0; d < 12; ++d) {
+            sum += (digits[d] - '0') * kWeights[d];
+        }
+        digits[12] = static_cast<char>('0' + (11 - sum % 11) % 10);
+        digits[13] = '\0';
+        numbers.emplace_back(digits, digits + 13);
+    }
+    long failures = 0;
+    std::size_t next = 0;
+    for (auto _ : state) {
+        const unsigned short* number = w(numbers[next]);
+        next = (next + 1) % numbers.size();
+        failures += client.reqJoin(number, 0) == S_OK ? 0 : 1;
+        failures += client.reqIssue(number, w(kCode), w(kValue)) == S_OK ? 0 : 1;
+        failures += client.reqAuth(number, 0, 1, OTPCLI::AUTH_LEVEL_1, nullptr) == E_FAIL ? 0 : 1;
+        failures += client.reqClose(number, 0) == S_OK ? 0 : 1;
+    }
+    state.SetItemsProcessed(4 * state.iterations());
+    state.counters["failures"] = static_cast<double>(failures);
+    if (setup.stateDir && state.thread_index() == 0) {
+        state.counters["file_bytes"] = setup.stateDir->bytes();
+        state.counters["log_bytes"] = setup.stateDir->bytes("-wal") + setup.stateDir->bytes("-shm");
+    }
+}
+
 // By client count first: the runs with fewer clients come before the load of 64
 // clients has left its connections behind.
 void registerOtpdBenchmarks() {
-    using Function = void (*)(benchmark::State&);
+    using Function = void (*)(benchmark::State&, State);
     const std::pair<const char*, Function> families[] = {
-        {"BM_Otpd_Library", BM_Otpd_Library},
-        {"BM_Otpd_Socket", BM_Otpd_Socket},
-        {"BM_Otpd_Paired", BM_Otpd_Paired},
+        {"Library", BM_Otpd_Library},
+        {"Socket", BM_Otpd_Socket},
+        {"Paired", BM_Otpd_Paired},
     };
-    for (const int clients : {1, 8, 64}) {
-        for (const auto& [name, function] : families) {
-            benchmark::RegisterBenchmark(name, function)
+    for (const State where : {State::kMemory, State::kFile}) {
+        for (const int clients : {1, 8, 64}) {
+            for (const auto& [name, function] : families) {
+                const std::string full =
+                    std::string(where == State::kMemory ? "BM_Otpd_" : "BM_OtpdState_") + name;
+                benchmark::RegisterBenchmark(full.c_str(), function, where)
+                    ->Threads(clients)
+                    ->UseRealTime()
+                    ->Unit(benchmark::kMicrosecond);
+            }
+        }
+    }
+    for (const State where : {State::kMemory, State::kFile}) {
+        for (const int clients : {1, 8}) {
+            benchmark::RegisterBenchmark(
+                where == State::kMemory ? "BM_Otpd_Churn" : "BM_OtpdState_Churn", BM_Otpd_Churn,
+                where)
                 ->Threads(clients)
                 ->UseRealTime()
                 ->Unit(benchmark::kMicrosecond);

@@ -8,7 +8,7 @@ for group in "$@"; do
     case "$group" in
         build) packages+=(cmake ninja-build g++ pkg-config) ;;
         test) packages+=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libssl-dev valgrind stunnel4 openssl) ;;
-        tools) packages+=(libasio-dev libcli11-dev) ;;
+        tools) packages+=(libasio-dev libcli11-dev libsqlite3-dev) ;;
         bench) packages+=(libbenchmark-dev libssl-dev) ;;
         fuzz) packages+=(clang libclang-rt-14-dev) ;;
         lint) packages+=(clang-format clang-tidy) ;;

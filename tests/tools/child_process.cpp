@@ -160,11 +160,16 @@ ChildProcess::~ChildProcess() {
 
 bool ChildProcess::start(const std::string& program, const std::vector<std::string>& args,
                          const std::string& stderrPath) {
+    if (stdout_ >= 0) {
+        close(stdout_);
+        stdout_ = -1;
+    }
+    pending_.clear();
     int out[2];
     if (pipe2(out, O_CLOEXEC) != 0) {
         return false;
     }
-    const int err = open(stderrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    const int err = open(stderrPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
     if (err < 0) {
         close(out[0]);
         close(out[1]);

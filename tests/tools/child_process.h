@@ -28,7 +28,7 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
                      const EnvironmentChanges& env = {},
                      std::chrono::milliseconds timeout = std::chrono::seconds(20));
 
-// A program left running, with its stdout on a pipe and its stderr in a file.
+// A program left running, with its stdout on a pipe and its stderr appended to a file.
 class ChildProcess {
   public:
     ChildProcess() = default;

@@ -40,6 +40,11 @@ class OtpdProcess {
     bool running() { return process_.running(); }
     // SIGTERM; the exit status, -1 when it had to be killed.
     int stop() { return process_.stop(SIGTERM); }
+    // SIGKILL, as a crash would end it; start() may then run it again.
+    void kill() { process_.stop(SIGKILL); }
+
+    // A file in the process's own directory, removed with it.
+    std::string file(const std::string& name) const { return directory_ + "/" + name; }
 
     std::string outbox() const;
     std::string log() const;

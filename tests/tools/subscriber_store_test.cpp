@@ -1,10 +1,17 @@
 // Subscriber standing, OTP lifetime and the lock after failed
-// authentications, on a clock and a random source the test controls.
+// authentications, on a clock and a random source the test controls; the same
+// rules over records in memory and in a state file.
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <memory>
+#include <ostream>
+#include <vector>
 
+#include "memory_records.h"
+#include "sqlite_records.h"
 #include "subscribers.h"
+#include "tools/scratch_dir.h"
 
 namespace otpcli::test {
 namespace {
@@ -13,11 +20,27 @@ using otpd::ResultCode;
 using otpd::SubscriberStore;
 using std::chrono::seconds;
 
-class SubscriberStoreTest : public ::testing::Test {
+enum class Storage { kMemory, kStateFile };
+
+void PrintTo(Storage storage, std::ostream* out) {
+    *out << (storage == Storage::kMemory ? "in memory" : "in a state file");
+}
+
+class SubscriberStoreTest : public ::testing::TestWithParam<Storage> {
   protected:
+    // A store over fresh, empty records.
     SubscriberStore makeStore(int digits = 6) {
+        if (GetParam() == Storage::kMemory) {
+            records.push_back(std::make_unique<otpd::MemoryRecords>());
+        } else {
+            std::string error;
+            records.push_back(
+                otpd::SqliteRecords::open(dir.file("state" + std::to_string(records.size())),
+                                          std::cerr, error, {.syncEachCommit = false}));
+            EXPECT_TRUE(records.back()) << error;
+        }
         return SubscriberStore(
-            {digits, seconds(180), 5}, [this] { return now; },
+            *records.back(), {digits, seconds(180), 5}, [this] { return nowMs; },
             [this](std::uint32_t bound) {
                 bounds.push_back(bound);
                 const std::uint32_t value = draws.empty() ? 0 : draws.front();
@@ -27,27 +50,39 @@ class SubscriberStoreTest : public ::testing::Test {
                 return value;
             });
     }
+    void advance(seconds s) { nowMs += std::chrono::milliseconds(s).count(); }
 
-    SubscriberStore::Clock::time_point now{};
+    ScratchDir dir;
+    std::vector<std::unique_ptr<otpd::SubscriberRecords>> records;
+    std::int64_t nowMs = 1'000'000;
     std::deque<std::uint32_t> draws;
     std::vector<std::uint32_t> bounds;
     const std::string alice = std::string(40, 'a');
     const std::string bob = std::string(40, 'b');
 };
 
-TEST_F(SubscriberStoreTest, MembershipFollowsJoinAndClose) {
+INSTANTIATE_TEST_SUITE_P(Storages, SubscriberStoreTest,
+                         ::testing::Values(Storage::kMemory, Storage::kStateFile),
+                         [](const auto& info) {
+                             return info.param == Storage::kMemory ? "Memory" : "StateFile";
+                         });
+
+TEST_P(SubscriberStoreTest, MembershipFollowsJoinAndClose) {
     SubscriberStore store = makeStore();
-    EXPECT_FALSE(store.isMember(alice));
+    EXPECT_EQ(store.member(alice), ResultCode::kNotMember);
     EXPECT_EQ(store.close(alice), ResultCode::kNotMember);
     EXPECT_EQ(store.join(alice), ResultCode::kOk);
-    EXPECT_TRUE(store.isMember(alice));
-    EXPECT_FALSE(store.isMember(bob));
+    EXPECT_EQ(store.member(alice), ResultCode::kOk);
+    EXPECT_EQ(store.member(bob), ResultCode::kNotMember);
     EXPECT_EQ(store.join(alice), ResultCode::kAlreadyMember);
+    EXPECT_EQ(store.join(bob), ResultCode::kOk);
+    EXPECT_EQ(store.count(), 2u);
     EXPECT_EQ(store.close(alice), ResultCode::kOk);
-    EXPECT_FALSE(store.isMember(alice));
+    EXPECT_EQ(store.member(alice), ResultCode::kNotMember);
+    EXPECT_EQ(store.count(), 1u);
 }
 
-TEST_F(SubscriberStoreTest, OtpsHaveTheirDigitsWithLeadingZeros) {
+TEST_P(SubscriberStoreTest, OtpsHaveTheirDigitsWithLeadingZeros) {
     for (const int digits : {6, 7}) {
         SubscriberStore store = makeStore(digits);
         ASSERT_EQ(store.join(alice), ResultCode::kOk);
@@ -61,7 +96,7 @@ TEST_F(SubscriberStoreTest, OtpsHaveTheirDigitsWithLeadingZeros) {
     }
 }
 
-TEST_F(SubscriberStoreTest, AnOtpIsUsedOnceAndOnlyByItsSubscriber) {
+TEST_P(SubscriberStoreTest, AnOtpIsUsedOnceAndOnlyByItsSubscriber) {
     SubscriberStore store = makeStore();
     store.join(alice);
     store.join(bob);
@@ -75,36 +110,36 @@ TEST_F(SubscriberStoreTest, AnOtpIsUsedOnceAndOnlyByItsSubscriber) {
     EXPECT_EQ(store.authenticate(std::string(40, 'c'), 0), ResultCode::kNotMember);
 }
 
-TEST_F(SubscriberStoreTest, AnOtpExpiresAtTheEndOfItsLifetime) {
+TEST_P(SubscriberStoreTest, AnOtpExpiresAtTheEndOfItsLifetime) {
     SubscriberStore store = makeStore();
     store.join(alice);
     std::string otp;
     draws = {5, 6};
     store.issue(alice, otp);
-    now += seconds(179);
+    advance(seconds(179));
     EXPECT_EQ(store.authenticate(alice, 5), ResultCode::kOk);
 
     store.issue(alice, otp);
-    now += seconds(180);
+    advance(seconds(180));
     EXPECT_EQ(store.authenticate(alice, 6), ResultCode::kExpiredOtp);
     EXPECT_EQ(store.authenticate(alice, 6), ResultCode::kNoOtp) << "an expired OTP is gone";
     EXPECT_EQ(store.failures(alice), 0) << "expiry is not a failure";
 }
 
-TEST_F(SubscriberStoreTest, ReissueReplacesTheOtpAndRestartsItsLifetime) {
+TEST_P(SubscriberStoreTest, ReissueReplacesTheOtpAndRestartsItsLifetime) {
     SubscriberStore store = makeStore();
     store.join(alice);
     std::string otp;
     draws = {1, 2};
     store.issue(alice, otp);
-    now += seconds(170);
+    advance(seconds(170));
     store.issue(alice, otp);
-    now += seconds(170);
+    advance(seconds(170));
     EXPECT_EQ(store.authenticate(alice, 1), ResultCode::kWrongOtp);
     EXPECT_EQ(store.authenticate(alice, 2), ResultCode::kOk);
 }
 
-TEST_F(SubscriberStoreTest, TheFifthFailureLocksUntilReset) {
+TEST_P(SubscriberStoreTest, TheFifthFailureLocksUntilReset) {
     SubscriberStore store = makeStore();
     store.join(alice);
     std::string otp;
@@ -126,7 +161,7 @@ TEST_F(SubscriberStoreTest, TheFifthFailureLocksUntilReset) {
     EXPECT_EQ(store.resetFailures(bob), ResultCode::kNotMember);
 }
 
-TEST_F(SubscriberStoreTest, SuccessClearsTheFailureCount) {
+TEST_P(SubscriberStoreTest, SuccessClearsTheFailureCount) {
     SubscriberStore store = makeStore();
     store.join(alice);
     std::string otp;
@@ -144,7 +179,7 @@ TEST_F(SubscriberStoreTest, SuccessClearsTheFailureCount) {
     EXPECT_EQ(store.authenticate(alice, 20), ResultCode::kOk);
 }
 
-TEST_F(SubscriberStoreTest, ClosingForgetsEverything) {
+TEST_P(SubscriberStoreTest, ClosingForgetsEverything) {
     SubscriberStore store = makeStore();
     store.join(alice);
     std::string otp;
@@ -157,7 +192,7 @@ TEST_F(SubscriberStoreTest, ClosingForgetsEverything) {
     EXPECT_EQ(store.authenticate(alice, 99), ResultCode::kNoOtp);
 }
 
-TEST_F(SubscriberStoreTest, AWithdrawnOtpNoLongerAuthenticates) {
+TEST_P(SubscriberStoreTest, AWithdrawnOtpNoLongerAuthenticates) {
     SubscriberStore store = makeStore();
     store.join(alice);
     std::string otp;

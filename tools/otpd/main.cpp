@@ -5,12 +5,14 @@
 #include <csignal>
 #include <exception>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "crypto/wipe.h"
+#include "memory_records.h"
 #include "outbox.h"
 #include "private_file.h"
 #include "result_codes.h"
@@ -18,6 +20,7 @@
 #include "service.h"
 #include "signals.h"
 #include "sites.h"
+#include "sqlite_records.h"
 #include "subscribers.h"
 
 namespace {
@@ -28,6 +31,7 @@ struct Options {
     std::vector<std::string> sites;
     std::vector<std::string> configs;
     std::string outbox;
+    std::string state;
     int otpTtl = 180;
     int otpDigits = 6;
     double deadline = 5.0;
@@ -76,6 +80,30 @@ bool loadSites(const Options& options, otpd::SiteRegistry& sites) {
     return true;
 }
 
+// The subscriber records: in the state file when one is given, else in memory.
+// Nullptr, after saying why, when the state file cannot be used.
+std::unique_ptr<otpd::SubscriberRecords> openRecords(const std::string& state) {
+    if (state.empty()) {
+        return std::make_unique<otpd::MemoryRecords>();
+    }
+    std::string error;
+    std::unique_ptr<otpd::SubscriberRecords> records =
+        otpd::SqliteRecords::open(state, std::cerr, error);
+    if (!records) {
+        std::cerr << "otpd: --state " << state << ": " << error << '\n';
+    }
+    return records;
+}
+
+// Expiry times in a state file are wall-clock times, as they must outlive the
+// process and the machine's uptime; in memory, a steady clock ignores changes
+// of the system time.
+template <typename Clock>
+std::int64_t millisecondsNow() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch())
+        .count();
+}
+
 int run(int argc, char** argv) {
     // A reader of the log that goes away must not end the service: writes to
     // it then fail, and the streams ignore the failure.
@@ -94,6 +122,9 @@ int run(int argc, char** argv) {
                    "(repeatable)")
         ->check(CLI::ExistingFile);
     app.add_option("--outbox", options.outbox, "File that receives one line per issued OTP");
+    app.add_option("--state", options.state,
+                   "SQLite file that keeps subscribers, OTPs and error counts across restarts and "
+                   "crashes; without it they live in memory and nothing survives otpd");
     app.add_option("--otp-ttl", options.otpTtl, "Seconds an issued OTP stays valid")
         ->capture_default_str()
         ->check(CLI::Range(1, 86400));
@@ -141,10 +172,15 @@ int run(int argc, char** argv) {
         return 1;
     }
 
+    const std::unique_ptr<otpd::SubscriberRecords> records = openRecords(options.state);
+    if (!records) {
+        return 1;
+    }
     std::random_device entropy;
     otpd::SubscriberStore subscribers(
-        {options.otpDigits, std::chrono::seconds(options.otpTtl)},
-        [] { return otpd::SubscriberStore::Clock::now(); },
+        *records, {options.otpDigits, std::chrono::seconds(options.otpTtl)},
+        options.state.empty() ? millisecondsNow<std::chrono::steady_clock>
+                              : millisecondsNow<std::chrono::system_clock>,
         [&entropy](std::uint32_t bound) {
             return std::uniform_int_distribution<std::uint32_t>(0, bound - 1)(entropy);
         });

@@ -19,6 +19,7 @@ const std::array<ResultInfo, kResultCodeCount> kResults{{
     {ResultCode::kUnknownTransaction, "S204", "알 수 없는 거래 코드입니다."},
     {ResultCode::kDeliveryFailed, "S301", "OTP를 전달하지 못했습니다."},
     {ResultCode::kSubscriberLimit, "S302", "가입자 수가 한도에 도달했습니다."},
+    {ResultCode::kStateFailed, "S303", "서비스 상태를 저장하거나 읽지 못했습니다."},
 }};
 
 std::optional<MessageTable> MessageTable::load() {

@@ -22,9 +22,10 @@ enum class ResultCode {
     kUnknownTransaction,
     kDeliveryFailed,
     kSubscriberLimit,
+    kStateFailed,
 };
 
-inline constexpr std::size_t kResultCodeCount = 13;
+inline constexpr std::size_t kResultCodeCount = 14;
 
 struct ResultInfo {
     ResultCode result;

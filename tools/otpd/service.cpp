@@ -71,9 +71,8 @@ std::string Service::answer(std::string_view frame, std::string_view peer) {
         return reply(frame, ResultCode::kOk, what, peer);
     }
     if (tx.transaction == Transaction::kCheck) {
-        const ResultCode result =
-            subscribers_.isMember(request.identityField) ? ResultCode::kOk : ResultCode::kNotMember;
-        return reply(frame, result, what + " " + printable(request.identityField), peer);
+        return reply(frame, subscribers_.member(request.identityField),
+                     what + " " + printable(request.identityField), peer);
     }
 
     const std::optional<std::string> plain = openIdentityBlock(site->key, request.identityBlock);
@@ -89,8 +88,14 @@ std::string Service::answer(std::string_view frame, std::string_view peer) {
         case Transaction::kJoin:
             // A captured frame can be altered into joins of new identities
             // (nothing checks a block's integrity), so the store is bounded.
-            if (subscribers_.count() >= maxSubscribers_ && !subscribers_.isMember(identity)) {
-                return reply(frame, ResultCode::kSubscriberLimit, who, peer);
+            if (subscribers_.count() >= maxSubscribers_) {
+                const ResultCode known = subscribers_.member(identity);
+                if (known != ResultCode::kOk) {
+                    return reply(frame,
+                                 known == ResultCode::kStateFailed ? known
+                                                                   : ResultCode::kSubscriberLimit,
+                                 who, peer);
+                }
             }
             return reply(frame, subscribers_.join(identity), who, peer);
         case Transaction::kClose:

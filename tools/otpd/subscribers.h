@@ -1,15 +1,18 @@
-// Subscribers in memory, by identity text: membership, the current OTP and
-// the count of failed authentications that locks a subscriber.
+// The rules of subscriber standing: membership, the current OTP and the count
+// of failed authentications that locks a subscriber, applied to records kept
+// in memory or in a state file alike.
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <map>
+#include <limits>
 #include <string>
 #include <string_view>
 
 #include "result_codes.h"
+#include "subscriber_records.h"
 
 namespace otpd {
 
@@ -19,20 +22,24 @@ struct OtpPolicy {
     int failuresBeforeLock = 5;
 };
 
+// Every operation that reports a change (kOk, a counted failure, a lock, an
+// expiry) has saved it in the records before it returns; kStateFailed when
+// the records cannot be read or the change cannot be saved, and then nothing
+// has changed.
 class SubscriberStore {
   public:
-    using Clock = std::chrono::steady_clock;
-    using Now = std::function<Clock::time_point()>;
+    // Milliseconds on the clock the records' expiry times are kept on: the
+    // wall clock for records that outlive the process, a steady clock else.
+    using Now = std::function<std::int64_t()>;
     // A uniformly drawn number below bound.
     using Draw = std::function<std::uint32_t(std::uint32_t bound)>;
 
-    SubscriberStore(OtpPolicy policy, Now now, Draw draw);
+    SubscriberStore(SubscriberRecords& records, OtpPolicy policy, Now now, Draw draw);
 
     ResultCode join(std::string_view identity);
     ResultCode close(std::string_view identity);
-    bool isMember(std::string_view identity) const;
-    // The number of members.
-    std::size_t count() const { return members_.size(); }
+    // kOk for a member, else kNotMember (or kStateFailed).
+    ResultCode member(std::string_view identity);
 
     // A new OTP for a member who is not locked, replacing any earlier one; its
     // digits (with leading zeros) go to otp.
@@ -47,23 +54,28 @@ class SubscriberStore {
     // Clears the failure count and with it the lock.
     ResultCode resetFailures(std::string_view identity);
 
-    int failures(std::string_view identity) const;
+    // The failure count of a member; 0 for anyone else.
+    int failures(std::string_view identity);
+    // The number of members.
+    std::size_t count() const { return records_.count(); }
 
   private:
-    struct Subscriber {
-        int failures = 0;
-        bool hasOtp = false;
-        std::uint32_t otp = 0;
-        Clock::time_point expires{};
-    };
+    // What a rule does to one identity's record: edits it (setting changed)
+    // and gives the result to answer with.
+    using Rule = std::function<ResultCode(std::optional<SubscriberRecord>& record, bool& changed)>;
 
-    Subscriber* find(std::string_view identity);
-    bool locked(const Subscriber& s) const { return s.failures >= policy_.failuresBeforeLock; }
+    ResultCode apply(std::string_view identity, const Rule& rule);
+    bool locked(const SubscriberRecord& s) const {
+        return s.failures >= policy_.failuresBeforeLock;
+    }
+    // Forgets expired OTPs, at most once a minute.
+    void purgeNowAndThen(std::int64_t now);
 
+    SubscriberRecords& records_;
     OtpPolicy policy_;
     Now now_;
     Draw draw_;
-    std::map<std::string, Subscriber, std::less<>> members_;
+    std::int64_t nextPurge_ = std::numeric_limits<std::int64_t>::min();
 };
 
 }  // namespace otpd
