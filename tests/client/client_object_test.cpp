@@ -223,7 +223,12 @@ TEST(ClientObject, ServerHostsThatCannotBeConverted) {
 // the test's own and the storage read after the object has ended.
 TEST(ClientObject, DestructionLeavesNoKeyMaterial) {
     constexpr std::string_view kSecret = "secret key material 31 bytes..";
+    // Filled first, so that the padding between the fields is defined when the
+    // storage is read; the empty asm keeps the compiler from dropping the fill
+    // as a store before the object's lifetime.
     alignas(Inspect) unsigned char storage[sizeof(Inspect)];
+    std::memset(storage, 0x5a, sizeof storage);
+    asm volatile("" : : "r"(storage) : "memory");
     auto* client = new (storage) Inspect;
     ASSERT_EQ(client->init(1, w(u"SITE"), w(std::u16string(kSecret.begin(), kSecret.end()))), S_OK);
     const std::string_view bytes(reinterpret_cast<const char*>(storage), sizeof storage);
