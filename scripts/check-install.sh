@@ -56,4 +56,10 @@ fi
 # installed beside it.
 if [ -f build/default/pam/pam_otpcli.so ]; then
     module="$libdir/security/pam_otpcli.so"
-    [ -f "$module" ] || { echo "install check: C++ and C consumers built with find_package and with pkg-config; $checked"
+    [ -f "$module" ] || { echo "install check: $module missing" >&2; exit 1; }
+    found=$(ldd "$module" | awk '/libotpcli\.so\.1/ {print $3}')
+    [ -n "$found" ] && [ "$(realpath "$found")" = "$(realpath "$libdir/libotpcli.so.1")" ] ||
+        { echo "install check: $module does not find the installed libotpcli.so.1" >&2; exit 1; }
+    checked="$checked; the PAM module finds the installed library"
+fi
+echo "install check: C++ and C consumers built with find_package and with pkg-config; $checked"
