@@ -89,12 +89,14 @@ std::string Service::answer(std::string_view frame, std::string_view peer) {
             // A captured frame can be altered into joins of new identities
             // (nothing checks a block's integrity), so the store is bounded.
             if (subscribers_.count() >= maxSubscribers_) {
-                const ResultCode known = subscribers_.member(identity);
+                // A member may join again; a state file that cannot be read
+                // says so rather than claim the limit.
+                ResultCode known = subscribers_.member(identity);
+                if (known == ResultCode::kNotMember) {
+                    known = ResultCode::kSubscriberLimit;
+                }
                 if (known != ResultCode::kOk) {
-                    return reply(frame,
-                                 known == ResultCode::kStateFailed ? known
-                                                                   : ResultCode::kSubscriberLimit,
-                                 who, peer);
+                    return reply(frame, known, who, peer);
                 }
             }
             return reply(frame, subscribers_.join(identity), who, peer);
