@@ -55,8 +55,15 @@ std::string printableText(std::string_view utf8) {
 
 std::string formatRequest(const RequestReport& report, bool json) {
     if (!json) {
-        return printableText(report.code) +
-               (report.message.empty() ? "" : " " + printableText(report.message)) + "\n";
+        // Appended step by step: GCC 12 at -O3 warns falsely of an overlapping
+        // copy in " " + text.
+        std::string line = printableText(report.code);
+        if (!report.message.empty()) {
+            line.push_back(' ');
+            appendEscaped(line, report.message, false);
+        }
+        line.push_back('\n');
+        return line;
     }
     return "{\"command\":" + jsonString(report.command) +
            ",\"ok\":" + (report.ok ? "true" : "false") + ",\"code\":" + jsonString(report.code) +
