@@ -6,7 +6,7 @@
 
 #include "crypto/wipe.h"
 #include "platform/codepage.h"
-#include "platform/utf8.h"
+#include "platform/utf8_to_ansi.h"
 
 namespace otpcli::platform {
 namespace {
@@ -199,44 +199,10 @@ BSTR newStringFromAnsi(const char* ansi) noexcept {
 
 Utf8Conversion utf8ToAnsi(const char* text, std::size_t n, char* out,
                           std::size_t outSize) noexcept {
-    if (out == nullptr || outSize == 0) {
-        return Utf8Conversion::unavailable;
-    }
-    out[0] = '\0';
-    if (text == nullptr || outSize < n + 1) {
-        return Utf8Conversion::unavailable;
-    }
-    const auto* bytes = reinterpret_cast<const unsigned char*>(text);
-    std::size_t i = 0;
-    while (i < n && bytes[i] < 0x80) {
-        out[i] = text[i];
-        ++i;
-    }
     // Each character takes at least as many bytes of UTF-8 as of code page 949
     // (at most two, or the one '?'), so out never runs ahead of the input.
-    std::size_t pos = i;
-    while (i < n) {
-        char32_t cp = 0;
-        const int length = decodeUtf8(bytes + i, n - i, cp);
-        if (length == 0) {
-            out[0] = '\0';
-            return Utf8Conversion::malformed;
-        }
-        i += static_cast<std::size_t>(length);
-        if (cp < 0x80) {
-            out[pos++] = static_cast<char>(cp);
-            continue;
-        }
-        // Without the converter every character would become '?': the text
-        // would reach the service changed beyond recognition.
-        if (!ansiConverterAvailable()) {
-            out[0] = '\0';
-            return Utf8Conversion::unavailable;
-        }
-        pos += static_cast<std::size_t>(encodeCodePoint(cp, out + pos));
-    }
-    out[pos] = '\0';
-    return Utf8Conversion::converted;
+    return convertUtf8(text, n, out, outSize,
+                       [](char32_t cp, char* at, std::size_t) { return encodeCodePoint(cp, at); });
 }
 
 void ansiToUtf8(const char* ansi, char* out, std::size_t outSize) noexcept {

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <cwchar>
 
-#include "platform/utf8.h"
+#include "platform/utf8_to_ansi.h"
 
 namespace otpcli::platform {
 namespace {
@@ -94,34 +94,10 @@ BSTR newStringFromAnsi(const char* ansi) noexcept {
 
 Utf8Conversion utf8ToAnsi(const char* text, std::size_t n, char* out,
                           std::size_t outSize) noexcept {
-    if (out == nullptr || outSize == 0) {
-        return Utf8Conversion::unavailable;
-    }
-    out[0] = '\0';
-    if (text == nullptr || outSize < n + 1) {
-        return Utf8Conversion::unavailable;
-    }
     // Character by character, each through the system's conversion from
     // UTF-16: the same bytes and the same replacements as wideToAnsi, without a
     // UTF-16 copy of the whole text.
-    const auto* bytes = reinterpret_cast<const unsigned char*>(text);
-    std::size_t pos = 0;
-    for (std::size_t i = 0; i < n;) {
-        char32_t cp = 0;
-        const int length = decodeUtf8(bytes + i, n - i, cp);
-        if (length == 0) {
-            out[0] = '\0';
-            return Utf8Conversion::malformed;
-        }
-        i += static_cast<std::size_t>(length);
-        if (cp < 0x80) {
-            out[pos++] = static_cast<char>(cp);
-            continue;
-        }
-        if (!ansiConverterAvailable()) {
-            out[0] = '\0';
-            return Utf8Conversion::unavailable;
-        }
+    return convertUtf8(text, n, out, outSize, [](char32_t cp, char* at, std::size_t room) {
         WCHAR units[2];
         int count = 1;
         if (cp >= 0x10000) {
@@ -136,15 +112,12 @@ Utf8Conversion utf8ToAnsi(const char* text, std::size_t n, char* out,
                                                 sizeof converted, nullptr, nullptr);
         // A code page with longer sequences than the UTF-8 input: the text does
         // not fit, and is not sent in part.
-        if (written <= 0 || pos + static_cast<std::size_t>(written) >= outSize) {
-            out[0] = '\0';
-            return Utf8Conversion::unavailable;
+        if (written <= 0 || static_cast<std::size_t>(written) >= room) {
+            return -1;
         }
-        std::memcpy(out + pos, converted, static_cast<std::size_t>(written));
-        pos += static_cast<std::size_t>(written);
-    }
-    out[pos] = '\0';
-    return Utf8Conversion::converted;
+        std::memcpy(at, converted, static_cast<std::size_t>(written));
+        return written;
+    });
 }
 
 void ansiToUtf8(const char* ansi, char* out, std::size_t outSize) noexcept {
