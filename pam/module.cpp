@@ -190,9 +190,10 @@ int authenticate(Attempt& attempt, int argc, const char** argv) {
         while (!material.empty() && (material.back() == '\n' || material.back() == '\r')) {
             material.remove_suffix(1);
         }
-        std::array<char16_t, 64> key{};
-        const bool usable =
-            !material.empty() && utf8ToUtf16(material, key) && session.configure(key);
+        // NUL-terminated for the library, which refuses text that is not UTF-8.
+        std::array<char, kMaxKeyFileBytes + 1> key{};
+        material.copy(key.data(), material.size());
+        const bool usable = !material.empty() && session.configure(key.data());
         wipe(key.data(), sizeof key);
         if (!usable) {
             attempt.logFault(settings.keyFile +

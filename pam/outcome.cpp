@@ -29,9 +29,10 @@ Verdict verdictFor(std::string_view code) noexcept {
     }
     // The service turned this site down (unknown site, key that does not open
     // the identity, malformed frame or transaction) or the library refused its
-    // arguments: a configuration fault, never a reason to let anyone in.
+    // arguments (no code: a text of the user map that is not UTF-8; E001: no
+    // code page converter): a configuration fault, never a reason to let anyone in.
     if (code == "S201" || code == "S202" || code == "S203" || code == "S204" ||
-        code.starts_with("P") || code == "C001") {
+        code.starts_with("P") || code == "C001" || code == "E001" || code.empty()) {
         return {PAM_SERVICE_ERR, "configuration-refused", LOG_ERR, Tell::Nothing};
     }
     // A reply without a result code.

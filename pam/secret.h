@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstddef>
-#include <span>
 #include <string>
 #include <string_view>
 
@@ -32,10 +31,5 @@ class SecretBytes {
   private:
     std::string bytes_;
 };
-
-// UTF-8 to NUL-terminated UTF-16 in a caller's buffer. False for malformed
-// UTF-8 or text that does not fit (with its terminator); the buffer may then
-// hold part of the text, which the caller wipes as always.
-bool utf8ToUtf16(std::string_view utf8, std::span<char16_t> out) noexcept;
 
 }  // namespace otpcli::pam

@@ -1,52 +1,59 @@
 #include "service_session.h"
 
 namespace otpcli::pam {
-namespace {
 
-const unsigned short* units(const char16_t* text) {
-    return reinterpret_cast<const unsigned short*>(text);
+ServiceSession::ServiceSession(const Settings& settings) : settings_(settings) {
+    if (otpcli_create(&client_) != OTPCLI_OK) {
+        client_ = nullptr;
+    }
 }
-
-}  // namespace
 
 ServiceSession::~ServiceSession() {
-    client_.init(settings_.port, site_, units(u""));
+    otpcli_destroy(client_);
 }
 
-bool ServiceSession::configure(std::span<const char16_t> key) {
-    if (client_.init(settings_.port, site_, units(key.data())) != S_OK) {
-        return false;
-    }
-    client_.setConnectTimeout(settings_.connectTimeout);
-    return true;
+bool ServiceSession::configure(const char* key) {
+    return client_ != nullptr &&
+           otpcli_init(client_, settings_.port, settings_.site.c_str(), key) == OTPCLI_OK &&
+           otpcli_set_connect_timeout(client_, settings_.connectTimeout) == OTPCLI_OK;
+}
+
+Outcome ServiceSession::lastOutcome() const {
+    const char* code = "";
+    const char* message = "";
+    otpcli_result_code(client_, &code);
+    otpcli_result_message(client_, &message);
+    return {code, message};
 }
 
 template <typename Request>
 Outcome ServiceSession::withFailover(Request request) {
     // The server table is the library's, shared by the whole process; each
     // attempt starts from the configured primary.
-    const Text primary(settings_.primaryHost);
-    const Text backup(settings_.backupHost);
-    OTPCLI::setServerHosts(primary, backup);
+    const char* primary = settings_.primaryHost.c_str();
+    const char* backup = settings_.backupHost.c_str();
+    otpcli_set_server_hosts(primary, backup);
     request();
-    Outcome outcome = lastOutcome(client_);
+    Outcome outcome = lastOutcome();
     if (outcome.code == "N001" && settings_.backupHost != settings_.primaryHost) {
-        OTPCLI::setServerHosts(backup, primary);
+        otpcli_set_server_hosts(backup, primary);
         request();
-        outcome = lastOutcome(client_);
+        outcome = lastOutcome();
     }
     return outcome;
 }
 
 Outcome ServiceSession::deliver(const UserEntry& user) {
-    const Text code(user.code);
-    const Text value(user.value);
-    return withFailover([&] { client_.reqReissue(units(user.identity.data()), 1, code, value); });
+    return withFailover([&] {
+        otpcli_reissue(client_, user.identity.data(), OTPCLI_IDENTITY_TEXT, user.code.c_str(),
+                       user.value.c_str());
+    });
 }
 
 Outcome ServiceSession::check(const UserEntry& user, int otp) {
     return withFailover([&] {
-        client_.reqAuth(units(user.identity.data()), 1, otp, OTPCLI::AUTH_LEVEL_1, nullptr);
+        otpcli_auth(client_, user.identity.data(), OTPCLI_IDENTITY_TEXT, otp, OTPCLI_AUTH_LEVEL_1,
+                    nullptr);
     });
 }
 

@@ -1,10 +1,10 @@
-// One attempt's client of the OTP service: the library's object configured
-// from the settings and the key, and the two requests the module makes.
+// One attempt's client of the OTP service: a handle of the library's C
+// interface configured from the settings and the key, and the two requests the
+// module makes. Texts go to the library as the UTF-8 they are in the files.
 #pragma once
 
-#include <otpcli/otpcli.hpp>
+#include <otpcli/otpcli_c.h>
 
-#include <span>
 #include <string>
 
 #include "settings.h"
@@ -12,17 +12,24 @@
 
 namespace otpcli::pam {
 
+// The result code and message (UTF-8) of a request.
+struct Outcome {
+    std::string code;
+    std::string message;
+};
+
 class ServiceSession {
   public:
-    explicit ServiceSession(const Settings& settings) : settings_(settings) {}
+    explicit ServiceSession(const Settings& settings);
     ServiceSession(const ServiceSession&) = delete;
     ServiceSession& operator=(const ServiceSession&) = delete;
-    // Overwrites the key material kept in the library's object.
+    // Releases the handle, which wipes the key material it holds.
     ~ServiceSession();
 
-    // Configures the object with the NUL-terminated UTF-16 key; false when the
-    // library refuses the site identifier or the key (over 32 bytes).
-    bool configure(std::span<const char16_t> key);
+    // Configures the handle with the NUL-terminated UTF-8 key; false when the
+    // library refuses the site identifier or the key (not UTF-8, over 32 bytes)
+    // or no handle could be had.
+    bool configure(const char* key);
 
     // reqReissue and reqAuth with identity form 1. When no connection could be
     // made to the first server (nothing was sent), the request is made once more
@@ -34,10 +41,10 @@ class ServiceSession {
   private:
     template <typename Request>
     Outcome withFailover(Request request);
+    Outcome lastOutcome() const;
 
     const Settings& settings_;
-    OTPCLI client_;
-    Text site_{settings_.site};
+    otpcli_client* client_ = nullptr;
 };
 
 }  // namespace otpcli::pam

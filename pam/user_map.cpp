@@ -54,10 +54,8 @@ MapLookup findUser(std::string_view mapText, std::string_view login, UserEntry& 
             error = where + "too many or too long fields";
             return MapLookup::Malformed;
         }
-        for (std::size_t i = 0; i < kIdentityLength; ++i) {
-            entry.identity[i] = static_cast<char16_t>(identity[i]);
-        }
-        entry.identity[kIdentityLength] = u'\0';
+        identity.copy(entry.identity.data(), kIdentityLength);
+        entry.identity[kIdentityLength] = '\0';
         entry.code = code;
         entry.value = value;
         found = true;

@@ -21,7 +21,7 @@ struct UserEntry {
     UserEntry& operator=(const UserEntry&) = delete;
     ~UserEntry();
 
-    std::array<char16_t, kIdentityLength + 1> identity{};  // NUL-terminated UTF-16
+    std::array<char, kIdentityLength + 1> identity{};  // NUL-terminated
     std::string code;
     std::string value;
 };

@@ -306,6 +306,7 @@ TEST_F(PamModule, UnsafeOrBrokenSetupIsRefusedBeforeAnythingIsSent) {
         {"user named twice",
          [&] { writeFile("users", "alice " + alice + "\nalice " + bob + "\n", 0600); }, false},
         {"key over 32 bytes", [&] { writeFile("key", std::string(33, 'k'), 0600); }, false},
+        {"key not UTF-8", [&] { writeFile("key", "k\xff\xc3", 0600); }, false},
     };
     int ran = 0;
     for (const Case& c : cases) {

@@ -64,7 +64,7 @@ TEST(PamSettings, RefusesBadValuesWithTheLine) {
 
 const std::string kAlice = "3a8ce9d08f2a1b5e6c7d4f0a9b8e7d6c5b4a3f2e";
 
-std::u16string identityOf(const UserEntry& entry) {
+std::string identityOf(const UserEntry& entry) {
     return entry.identity.data();
 }
 
@@ -77,7 +77,7 @@ TEST(PamUserMap, FindsTheUserAmongOthers) {
     UserEntry entry;
     std::string error;
     ASSERT_EQ(findUser(map, "alice", entry, error), MapLookup::Found) << error;
-    EXPECT_EQ(identityOf(entry), std::u16string(kAlice.begin(), kAlice.end()));
+    EXPECT_EQ(identityOf(entry), kAlice);
     EXPECT_EQ(entry.code, "010");
     EXPECT_EQ(entry.value, "01012345678");
 
@@ -128,18 +128,6 @@ TEST(PamArguments, ReadsKnownArgumentsAndRefusesOthers) {
                             "unknown_user=ignroe", "use_first_pass=1", "debug", ""}) {
         Arguments b;
         EXPECT_FALSE(parseArguments(1, &bad, b, error)) << bad;
-    }
-}
-
-TEST(PamKeyText, Utf8BecomesUtf16InTheCallersBuffer) {
-    std::array<char16_t, 8> out{};
-    ASSERT_TRUE(utf8ToUtf16("키 a\xf0\x9f\x94\x91", out));
-    EXPECT_EQ(std::u16string(out.data()), u"키 a\U0001F511");
-    // Seven units and the terminator fit; eight do not.
-    EXPECT_TRUE(utf8ToUtf16("1234567", out));
-    EXPECT_FALSE(utf8ToUtf16("12345678", out));
-    for (const char* bad : {"\xff", "\xc3", "\xe0\x80\x80", "\xed\xa0\x80", "a\x80"}) {
-        EXPECT_FALSE(utf8ToUtf16(bad, out)) << bad;
     }
 }
 
