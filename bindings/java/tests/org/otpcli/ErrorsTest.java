@@ -8,26 +8,13 @@ import java.net.InetAddress;
 import java.net.ServerSocket;
 import java.util.List;
 import java.util.function.Consumer;
-import org.junit.jupiter.api.AfterAll;
 import org.junit.jupiter.api.AfterEach;
-import org.junit.jupiter.api.BeforeAll;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.api.function.Executable;
 
 /** Each kind of failure, with its class, code and message. */
-class ErrorsTest {
+class ErrorsTest extends WithOtpd {
     private static final String NUMBER = "8505031234565";
-    private static Otpd otpd;
-
-    @BeforeAll
-    static void startService() throws Exception {
-        otpd = Otpd.start();
-    }
-
-    @AfterAll
-    static void stopService() throws Exception {
-        otpd.close();
-    }
 
     @AfterEach
     void restoreHosts() {

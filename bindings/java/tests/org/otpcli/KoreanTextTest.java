@@ -6,25 +6,11 @@ import static org.junit.jupiter.api.Assertions.assertThrows;
 import java.nio.charset.Charset;
 import java.security.MessageDigest;
 import java.util.HexFormat;
-import org.junit.jupiter.api.AfterAll;
-import org.junit.jupiter.api.BeforeAll;
 import org.junit.jupiter.api.Test;
 
 /** Korean and other non-ASCII text, both ways, against a real otpd. */
-class KoreanTextTest {
+class KoreanTextTest extends WithOtpd {
     private static final Charset CP949 = Charset.forName("x-windows-949");
-    private static Otpd otpd;
-
-    @BeforeAll
-    static void startService() throws Exception {
-        OtpClient.setServerHosts("127.0.0.1", "127.0.0.1");
-        otpd = Otpd.start();
-    }
-
-    @AfterAll
-    static void stopService() throws Exception {
-        otpd.close();
-    }
 
     @Test
     void aKoreanSiteWithAKoreanKeyOfThirtyTwoBytes() throws Exception {

@@ -3,24 +3,10 @@ package org.otpcli;
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertThrows;
 
-import org.junit.jupiter.api.AfterAll;
-import org.junit.jupiter.api.BeforeAll;
 import org.junit.jupiter.api.Test;
 
 /** Every request through the jar against a real otpd, with the outcomes the service gives. */
-class RequestsTest {
-    private static Otpd otpd;
-
-    @BeforeAll
-    static void startService() throws Exception {
-        OtpClient.setServerHosts("127.0.0.1", "127.0.0.1");
-        otpd = Otpd.start();
-    }
-
-    @AfterAll
-    static void stopService() throws Exception {
-        otpd.close();
-    }
+class RequestsTest extends WithOtpd {
 
     @Test
     void configurationReadsBack() {

@@ -11,25 +11,11 @@ import java.util.concurrent.ExecutorService;
 import java.util.concurrent.Executors;
 import java.util.concurrent.Future;
 import java.util.concurrent.TimeUnit;
-import org.junit.jupiter.api.AfterAll;
-import org.junit.jupiter.api.BeforeAll;
 import org.junit.jupiter.api.Test;
 
 /** Clients on many threads: one client shared is serialised, separate clients run in parallel. */
-class ThreadsTest {
+class ThreadsTest extends WithOtpd {
     private static final int THREADS = 8;
-    private static Otpd otpd;
-
-    @BeforeAll
-    static void startService() throws Exception {
-        OtpClient.setServerHosts("127.0.0.1", "127.0.0.1");
-        otpd = Otpd.start();
-    }
-
-    @AfterAll
-    static void stopService() throws Exception {
-        otpd.close();
-    }
 
     /** Runs the tasks on one thread each and returns when all are done, rethrowing failures. */
     private static void runAll(List<Callable<Void>> tasks) throws Exception {
