@@ -10,7 +10,6 @@
 #include <otpcli/otpcli.h>
 #include <otpcli/otpcli_c.h>
 
-#include "crypto/wipe.h"
 #include "net/server_table.h"
 #include "platform/codepage.h"
 #include "platform/utf8.h"
@@ -20,7 +19,8 @@ struct otpcli_client final : public OTPCLI {
     otpcli_client() = default;
     otpcli_client(const otpcli_client&) = delete;
     otpcli_client& operator=(const otpcli_client&) = delete;
-    ~otpcli_client() override { otpcli::wipe(keyMaterial, sizeof keyMaterial); }
+    // The class's destructor wipes the key material.
+    ~otpcli_client() override = default;
 
     // Runs request(context, outcome) unless one of texts (the request's text
     // arguments, null ones allowed) is malformed UTF-8, and records its outcome.
